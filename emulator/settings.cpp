@@ -1,0 +1,135 @@
+#include "settings.h"
+
+#include <errno.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+
+static const char *const CALL_NAMES[CALL_COUNT] = {
+    "FT_ListDevices", "FT_Open", "FT_EE_Read", "FT_EraseEE", "FT_EE_Program", "FT_Close",
+};
+
+const char *call_name(EmuCall call)
+{
+    return CALL_NAMES[call];
+}
+
+enum Variable { VAR_DEVICES, VAR_EEPROM, VAR_STRINGS, VAR_FAIL, VAR_COUNT };
+static bool reported[VAR_COUNT];
+
+static bool complain(Variable var, const char *name, const char *value, const char *expected)
+{
+    if (!reported[var]) {
+        reported[var] = true;
+        fprintf(stderr, "ftemu: %s='%s' cannot be used: %s\n", name, value, expected);
+    }
+    return false;
+}
+
+// Set and not empty.
+static const char *setting(const char *name)
+{
+    const char *value = getenv(name);
+    return value && *value ? value : NULL;
+}
+
+// A whole number from 0 to 0xffffffff, decimal or 0x-prefixed hexadecimal,
+// taken from text up to end (exclusive).
+static bool parse_u32(const char *text, const char *end, uint32_t *out)
+{
+    if (text == end || *text == '-' || *text == '+' || *text == ' ')
+        return false;
+    int base = (end - text > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) ? 16 : 10;
+    char digits[24];
+    if (end - text >= (long)sizeof digits)
+        return false;
+    memcpy(digits, text, end - text);
+    digits[end - text] = '\0';
+    errno = 0;
+    char *stop;
+    unsigned long long value = strtoull(digits, &stop, base);
+    if (errno || *stop || value > 0xffffffffULL)
+        return false;
+    *out = (uint32_t)value;
+    return true;
+}
+
+// One rule: CALL[:N]=STATUS
+static bool parse_fault(const char *rule, const char *end, Fault *fault)
+{
+    const char *equals = (const char *)memchr(rule, '=', end - rule);
+    if (!equals)
+        return false;
+    const char *colon = (const char *)memchr(rule, ':', equals - rule);
+    const char *name_end = colon ? colon : equals;
+    int call = 0;
+    while (call < CALL_COUNT && !(strlen(CALL_NAMES[call]) == (size_t)(name_end - rule) &&
+                                  strncmp(CALL_NAMES[call], rule, name_end - rule) == 0))
+        call++;
+    if (call == CALL_COUNT)
+        return false;
+    fault->call = (EmuCall)call;
+    fault->nth = 0;
+    if (colon && (!parse_u32(colon + 1, equals, &fault->nth) || fault->nth == 0))
+        return false;
+    return parse_u32(equals + 1, end, &fault->status);
+}
+
+static bool read_faults(Settings *s)
+{
+    const char *value = setting("FTEMU_FAIL");
+    s->fault_count = 0;
+    if (!value)
+        return true;
+    const char *rule = value;
+    while (true) {
+        const char *end = strchr(rule, ',');
+        if (!end)
+            end = rule + strlen(rule);
+        if (s->fault_count == MAX_FAULTS || !parse_fault(rule, end, &s->faults[s->fault_count]))
+            return complain(VAR_FAIL, "FTEMU_FAIL", value,
+                            "expected CALL[:N]=STATUS[,...] with CALL one of FT_ListDevices, "
+                            "FT_Open, FT_EE_Read, FT_EraseEE, FT_EE_Program, FT_Close, N from 1, "
+                            "STATUS a number, at most 32 rules");
+        s->fault_count++;
+        if (!*end)
+            return true;
+        rule = end + 1;
+    }
+}
+
+bool read_settings(Settings *s)
+{
+    bool ok = true;
+
+    s->devices = 1;
+    const char *devices = setting("FTEMU_DEVICES");
+    if (devices && !parse_u32(devices, devices + strlen(devices), &s->devices))
+        ok = complain(VAR_DEVICES, "FTEMU_DEVICES", devices, "expected a number from 0 to 4294967295");
+
+    s->eeprom = EEPROM_PRESENT;
+    const char *eeprom = setting("FTEMU_EEPROM");
+    if (eeprom) {
+        if (strcmp(eeprom, "absent") == 0)
+            s->eeprom = EEPROM_ABSENT;
+        else if (strcmp(eeprom, "unreadable") == 0)
+            s->eeprom = EEPROM_UNREADABLE;
+        else if (strcmp(eeprom, "present") != 0)
+            ok = complain(VAR_EEPROM, "FTEMU_EEPROM", eeprom, "expected present, absent or unreadable");
+    }
+
+    s->unterminated = false;
+    const char *strings = setting("FTEMU_STRINGS");
+    if (strings) {
+        if (strcmp(strings, "unterminated") == 0)
+            s->unterminated = true;
+        else if (strcmp(strings, "terminated") != 0)
+            ok = complain(VAR_STRINGS, "FTEMU_STRINGS", strings, "expected terminated or unterminated");
+    }
+
+    if (!read_faults(s))
+        ok = false;
+    s->image = setting("FTEMU_IMAGE");
+    s->trace = setting("FTEMU_TRACE");
+    return ok;
+}
