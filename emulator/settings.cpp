@@ -15,12 +15,14 @@ const char *call_name(EmuCall call)
 }
 
 enum Variable { VAR_DEVICES, VAR_EEPROM, VAR_STRINGS, VAR_FAIL, VAR_COUNT };
-static bool reported[VAR_COUNT];
+// The value last reported for each variable, so that a broken setting is
+// reported once and not at every call.
+static char reported[VAR_COUNT][64];
 
 static bool complain(Variable var, const char *name, const char *value, const char *expected)
 {
-    if (!reported[var]) {
-        reported[var] = true;
+    if (strncmp(reported[var], value, sizeof reported[var] - 1) != 0) {
+        snprintf(reported[var], sizeof reported[var], "%s", value);
         fprintf(stderr, "ftemu: %s='%s' cannot be used: %s\n", name, value, expected);
     }
     return false;

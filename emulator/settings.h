@@ -36,7 +36,7 @@ struct Settings {
 };
 
 // Fills s from the environment. On a setting that cannot be parsed, prints one
-// line on standard error (once per process and variable) and returns false.
+// line on standard error (once for each broken value) and returns false.
 bool read_settings(Settings *s);
 
 const char *call_name(EmuCall call);
