@@ -3,6 +3,8 @@
 #ifndef ROADS_H
 #define ROADS_H
 
+#include <gtest/gtest.h>
+
 #include <ostream>
 #include <string>
 #include <vector>
@@ -54,7 +56,14 @@ struct Road {
     std::string out;  // standard output, up to the dump
     Dump dump;        // the dump that ends it, if any
     std::string trace;
+    // Standard error; {image} and {dir} stand for the image file and the
+    // test's folder, here and in the settings.
+    std::string err = "";
+    // Spoils the box's image before the run; the run must leave it as it is.
+    void (*spoil)(const Scratch &) = nullptr;
 };
+
+class RoadTest : public testing::TestWithParam<Road> {};
 
 static inline void PrintTo(const Road &road, std::ostream *os)
 {

@@ -89,8 +89,12 @@ Outcome run_program(const std::vector<std::string> &command, const std::vector<s
 
 Outcome run_chg(const std::vector<std::string> &args, const Env &env, const Scratch &scratch)
 {
-    Env with_image = {{"FTEMU_IMAGE", scratch.image()}};
-    with_image.insert(with_image.end(), env.begin(), env.end());
+    Env with_image = env;
+    bool image_named = false;
+    for (const auto &setting : env)
+        image_named |= setting.first == "FTEMU_IMAGE";
+    if (!image_named)
+        with_image.push_back({"FTEMU_IMAGE", scratch.image()});
     return run_program({CHG_TEST_PROGRAM}, args, with_image, scratch);
 }
 
