@@ -74,7 +74,7 @@ static bool skipped(const Call &call)
     return call.broken || call.injected;
 }
 
-static Slot *slot_of(FT_HANDLE handle)
+static Slot *slot_of(const void *handle)
 {
     for (Slot &slot : slots)
         if (handle == &slot && slot.open)
@@ -280,15 +280,16 @@ EXPORT FT_STATUS FTD2XX_API FT_ListDevices(PVOID pArg1, PVOID pArg2, DWORD Flags
     if (Flags == FT_LIST_NUMBER_ONLY) {
         if (!pArg1)
             return finish(call, what, FT_INVALID_PARAMETER);
-        *(DWORD *)pArg1 = devices;
+        *static_cast<DWORD *>(pArg1) = devices;
     } else if (Flags == (FT_LIST_ALL | FT_OPEN_BY_LOCATION)) {
         if (!pArg1 || !pArg2)
             return finish(call, what, FT_INVALID_PARAMETER);
         // One location id per attached device, with no bound, as the library
         // does: the caller must have counted first.
+        LONG *ids = static_cast<LONG *>(pArg1);
         for (uint32_t i = 0; i < devices; i++)
-            ((LONG *)pArg1)[i] = (LONG)(0x1000 + i);
-        *(DWORD *)pArg2 = devices;
+            ids[i] = static_cast<LONG>(0x1000 + i);  // cppcheck-suppress unreadVariable
+        *static_cast<DWORD *>(pArg2) = devices;
     } else {
         return finish(call, what, FT_NOT_SUPPORTED);
     }

@@ -26,14 +26,14 @@
 
 #define DEFAULT_IMAGE_NAME "box4917.eeprom"
 
-static uint8_t *word_fields(const Eeprom *e, int i)
+static const uint16_t *word_field(const Eeprom *e, size_t i)
 {
     const uint16_t *words[] = {&e->VendorId, &e->ProductId, &e->MaxPower, &e->PnP,
                                &e->SelfPowered, &e->RemoteWakeup, &e->USBVersion, &e->USBVersion5};
-    return (uint8_t *)words[i];
+    return words[i];
 }
 
-static const int WORD_COUNT = 8;
+static const size_t WORD_COUNT = 8;
 
 static const uint8_t *byte_field(const Eeprom *e, int i)
 {
@@ -113,9 +113,8 @@ void factory_content(Eeprom *e)
 void encode_image(const Eeprom *e, uint8_t image[IMAGE_SIZE])
 {
     memset(image, 0, IMAGE_SIZE);
-    for (int i = 0; i < WORD_COUNT; i++) {
-        uint16_t w;
-        memcpy(&w, word_fields(e, i), sizeof w);
+    for (size_t i = 0; i < WORD_COUNT; i++) {
+        uint16_t w = *word_field(e, i);
         image[2 * i] = (uint8_t)(w & 0xff);
         image[2 * i + 1] = (uint8_t)(w >> 8);
     }
@@ -123,7 +122,7 @@ void encode_image(const Eeprom *e, uint8_t image[IMAGE_SIZE])
         image[BYTES_AT + i] = *byte_field(e, i);
     size_t at = STRINGS_AT;
     for (const StringField &f : STRINGS) {
-        const char *text = (const char *)e + f.offset;
+        const char *text = reinterpret_cast<const char *>(e) + f.offset;
         size_t length = strnlen(text, f.room);
         image[at++] = (uint8_t)length;
         memcpy(image + at, text, length);
@@ -145,18 +144,17 @@ ImageResult decode_image(const uint8_t image[IMAGE_SIZE], Eeprom *e)
         return IMAGE_FAILED;
 
     memset(e, 0, sizeof *e);
-    for (int i = 0; i < WORD_COUNT; i++) {
-        uint16_t w = (uint16_t)(image[2 * i] | image[2 * i + 1] << 8);
-        memcpy(word_fields(e, i), &w, sizeof w);
+    for (size_t i = 0; i < WORD_COUNT; i++) {
+        *const_cast<uint16_t *>(word_field(e, i)) = (uint16_t)(image[2 * i] | image[2 * i + 1] << 8);
     }
     for (int i = 0; i < BYTE_COUNT; i++)
-        *(uint8_t *)byte_field(e, i) = image[BYTES_AT + i];
+        *const_cast<uint8_t *>(byte_field(e, i)) = image[BYTES_AT + i];
     size_t at = STRINGS_AT;
     for (const StringField &f : STRINGS) {
         size_t length = image[at++];
         if (length > f.room)
             return IMAGE_FAILED;
-        memcpy((char *)e + f.offset, image + at, length);
+        memcpy(reinterpret_cast<char *>(e) + f.offset, image + at, length);
         at += f.room;
     }
     return IMAGE_PROGRAMMED;

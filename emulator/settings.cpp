@@ -59,10 +59,10 @@ static bool parse_u32(const char *text, const char *end, uint32_t *out)
 // One rule: CALL[:N]=STATUS
 static bool parse_fault(const char *rule, const char *end, Fault *fault)
 {
-    const char *equals = (const char *)memchr(rule, '=', end - rule);
+    const char *equals = static_cast<const char *>(memchr(rule, '=', end - rule));
     if (!equals)
         return false;
-    const char *colon = (const char *)memchr(rule, ':', equals - rule);
+    const char *colon = static_cast<const char *>(memchr(rule, ':', equals - rule));
     const char *name_end = colon ? colon : equals;
     int call = 0;
     while (call < CALL_COUNT && !(strlen(CALL_NAMES[call]) == (size_t)(name_end - rule) &&
