@@ -39,7 +39,7 @@ static bool ours(const char *variable)
 }
 
 Outcome run_program(const std::vector<std::string> &command, const std::vector<std::string> &args,
-                const Env &env, const Scratch &scratch)
+                    const Env &env, const Scratch &scratch, const std::string &drive)
 {
     std::string out_path = scratch.dir + "/stdout", err_path = scratch.dir + "/stderr",
                 trace_path = scratch.dir + "/trace";
@@ -49,8 +49,8 @@ Outcome run_program(const std::vector<std::string> &command, const std::vector<s
     for (char **v = environ; *v; v++)
         if (!ours(*v))
             environment.push_back(*v);
-    environment.push_back("FTEMU_TRACE=" + trace_path);
-    environment.push_back("CHG4917_PAUSE_LOG=" + trace_path);
+    environment.push_back("FTEMU_TRACE=" + drive + trace_path);
+    environment.push_back("CHG4917_PAUSE_LOG=" + drive + trace_path);
     for (const auto &setting : env)
         environment.push_back(setting.first + "=" + setting.second);
 

@@ -26,9 +26,10 @@ struct Scratch {
 
 // Runs command (program first) with args appended, in an environment cleared
 // of every FTEMU_ and CHG4917_ variable but those of env, and with the trace
-// going to a file in scratch.
+// going to a file in scratch. drive is put before the paths handed to the
+// program ("Z:" for a Windows program under wine).
 Outcome run_program(const std::vector<std::string> &command, const std::vector<std::string> &args,
-                const Env &env, const Scratch &scratch);
+                    const Env &env, const Scratch &scratch, const std::string &drive = "");
 
 // The test build of the program, with the emulator and the image of scratch.
 Outcome run_chg(const std::vector<std::string> &args, const Env &env, const Scratch &scratch);
