@@ -6,6 +6,7 @@
 #include <string.h>
 
 #include "../src/FTD2XX.h"
+#include "fields.h"
 #include "image.h"
 #include "settings.h"
 
@@ -125,65 +126,14 @@ static void copy_string(char *to, size_t size, const char *text, bool unterminat
 
 static void fill_record(FT_PROGRAM_DATA *d, const Eeprom &e, bool unterminated)
 {
-    d->VendorId = e.VendorId;
-    d->ProductId = e.ProductId;
+    for (const NumericField &f : NUMERIC_FIELDS)
+        if (f.version <= d->Version)  // an older record is shorter
+            memcpy(reinterpret_cast<char *>(d) + f.record,
+                   reinterpret_cast<const char *>(&e) + f.eeprom, f.size);
     copy_string(d->Manufacturer, 32, e.Manufacturer, unterminated);
     copy_string(d->ManufacturerId, 16, e.ManufacturerId, unterminated);
     copy_string(d->Description, 64, e.Description, unterminated);
     copy_string(d->SerialNumber, 16, e.SerialNumber, unterminated);
-    d->MaxPower = e.MaxPower;
-    d->PnP = e.PnP;
-    d->SelfPowered = e.SelfPowered;
-    d->RemoteWakeup = e.RemoteWakeup;
-    d->Rev4 = e.Rev4;
-    d->IsoIn = e.IsoIn;
-    d->IsoOut = e.IsoOut;
-    d->PullDownEnable = e.PullDownEnable;
-    d->SerNumEnable = e.SerNumEnable;
-    d->USBVersionEnable = e.USBVersionEnable;
-    d->USBVersion = e.USBVersion;
-    if (d->Version < 1)
-        return;
-    d->Rev5 = e.Rev5;
-    d->IsoInA = e.IsoInA;
-    d->IsoInB = e.IsoInB;
-    d->IsoOutA = e.IsoOutA;
-    d->IsoOutB = e.IsoOutB;
-    d->PullDownEnable5 = e.PullDownEnable5;
-    d->SerNumEnable5 = e.SerNumEnable5;
-    d->USBVersionEnable5 = e.USBVersionEnable5;
-    d->USBVersion5 = e.USBVersion5;
-    d->AIsHighCurrent = e.AIsHighCurrent;
-    d->BIsHighCurrent = e.BIsHighCurrent;
-    d->IFAIsFifo = e.IFAIsFifo;
-    d->IFAIsFifoTar = e.IFAIsFifoTar;
-    d->IFAIsFastSer = e.IFAIsFastSer;
-    d->AIsVCP = e.AIsVCP;
-    d->IFBIsFifo = e.IFBIsFifo;
-    d->IFBIsFifoTar = e.IFBIsFifoTar;
-    d->IFBIsFastSer = e.IFBIsFastSer;
-    d->BIsVCP = e.BIsVCP;
-    if (d->Version < 2)
-        return;
-    d->UseExtOsc = e.UseExtOsc;
-    d->HighDriveIOs = e.HighDriveIOs;
-    d->EndpointSize = e.EndpointSize;
-    d->PullDownEnableR = e.PullDownEnableR;
-    d->SerNumEnableR = e.SerNumEnableR;
-    d->InvertTXD = e.InvertTXD;
-    d->InvertRXD = e.InvertRXD;
-    d->InvertRTS = e.InvertRTS;
-    d->InvertCTS = e.InvertCTS;
-    d->InvertDTR = e.InvertDTR;
-    d->InvertDSR = e.InvertDSR;
-    d->InvertDCD = e.InvertDCD;
-    d->InvertRI = e.InvertRI;
-    d->Cbus0 = e.Cbus0;
-    d->Cbus1 = e.Cbus1;
-    d->Cbus2 = e.Cbus2;
-    d->Cbus3 = e.Cbus3;
-    d->Cbus4 = e.Cbus4;
-    d->RIsVCP = e.RIsVCP;
 }
 
 // Takes a caller's string, null meaning empty; false when it does not fit.
@@ -200,67 +150,14 @@ static bool take_string(char *to, size_t room, const char *text)
 static bool take_record(Eeprom *e, const FT_PROGRAM_DATA *d)
 {
     memset(e, 0, sizeof *e);
-    if (!take_string(e->Manufacturer, MANUFACTURER_MAX, d->Manufacturer) ||
-        !take_string(e->ManufacturerId, MANUFACTURER_ID_MAX, d->ManufacturerId) ||
-        !take_string(e->Description, DESCRIPTION_MAX, d->Description) ||
-        !take_string(e->SerialNumber, SERIAL_NUMBER_MAX, d->SerialNumber))
-        return false;
-    e->VendorId = d->VendorId;
-    e->ProductId = d->ProductId;
-    e->MaxPower = d->MaxPower;
-    e->PnP = d->PnP;
-    e->SelfPowered = d->SelfPowered;
-    e->RemoteWakeup = d->RemoteWakeup;
-    e->Rev4 = d->Rev4;
-    e->IsoIn = d->IsoIn;
-    e->IsoOut = d->IsoOut;
-    e->PullDownEnable = d->PullDownEnable;
-    e->SerNumEnable = d->SerNumEnable;
-    e->USBVersionEnable = d->USBVersionEnable;
-    e->USBVersion = d->USBVersion;
-    if (d->Version < 1)
-        return true;
-    e->Rev5 = d->Rev5;
-    e->IsoInA = d->IsoInA;
-    e->IsoInB = d->IsoInB;
-    e->IsoOutA = d->IsoOutA;
-    e->IsoOutB = d->IsoOutB;
-    e->PullDownEnable5 = d->PullDownEnable5;
-    e->SerNumEnable5 = d->SerNumEnable5;
-    e->USBVersionEnable5 = d->USBVersionEnable5;
-    e->USBVersion5 = d->USBVersion5;
-    e->AIsHighCurrent = d->AIsHighCurrent;
-    e->BIsHighCurrent = d->BIsHighCurrent;
-    e->IFAIsFifo = d->IFAIsFifo;
-    e->IFAIsFifoTar = d->IFAIsFifoTar;
-    e->IFAIsFastSer = d->IFAIsFastSer;
-    e->AIsVCP = d->AIsVCP;
-    e->IFBIsFifo = d->IFBIsFifo;
-    e->IFBIsFifoTar = d->IFBIsFifoTar;
-    e->IFBIsFastSer = d->IFBIsFastSer;
-    e->BIsVCP = d->BIsVCP;
-    if (d->Version < 2)
-        return true;
-    e->UseExtOsc = d->UseExtOsc;
-    e->HighDriveIOs = d->HighDriveIOs;
-    e->EndpointSize = d->EndpointSize;
-    e->PullDownEnableR = d->PullDownEnableR;
-    e->SerNumEnableR = d->SerNumEnableR;
-    e->InvertTXD = d->InvertTXD;
-    e->InvertRXD = d->InvertRXD;
-    e->InvertRTS = d->InvertRTS;
-    e->InvertCTS = d->InvertCTS;
-    e->InvertDTR = d->InvertDTR;
-    e->InvertDSR = d->InvertDSR;
-    e->InvertDCD = d->InvertDCD;
-    e->InvertRI = d->InvertRI;
-    e->Cbus0 = d->Cbus0;
-    e->Cbus1 = d->Cbus1;
-    e->Cbus2 = d->Cbus2;
-    e->Cbus3 = d->Cbus3;
-    e->Cbus4 = d->Cbus4;
-    e->RIsVCP = d->RIsVCP;
-    return true;
+    for (const NumericField &f : NUMERIC_FIELDS)
+        if (f.version <= d->Version)
+            memcpy(reinterpret_cast<char *>(e) + f.eeprom,
+                   reinterpret_cast<const char *>(d) + f.record, f.size);
+    return take_string(e->Manufacturer, MANUFACTURER_MAX, d->Manufacturer) &&
+           take_string(e->ManufacturerId, MANUFACTURER_ID_MAX, d->ManufacturerId) &&
+           take_string(e->Description, DESCRIPTION_MAX, d->Description) &&
+           take_string(e->SerialNumber, SERIAL_NUMBER_MAX, d->SerialNumber);
 }
 
 extern "C" {

@@ -1,5 +1,7 @@
 #include "image.h"
 
+#include "fields.h"
+
 #include <errno.h>
 #include <stddef.h>
 #include <stdio.h>
@@ -12,10 +14,9 @@
 #include <dlfcn.h>
 #endif
 
-// Image layout, all words little-endian:
-//   0   16 words: VendorId ProductId MaxPower PnP SelfPowered RemoteWakeup
-//                 USBVersion USBVersion5
-//   16  43 bytes: the byte-wide fields, Rev4 to RIsVCP in record order
+// Image layout:
+//   0   the numeric fields, in record order, each 1 or 2 bytes (little-endian):
+//       59 bytes in all
 //   59  4 strings, each a length byte then its characters:
 //       Manufacturer (room 31), ManufacturerId (15), Description (63),
 //       SerialNumber (15)
@@ -25,33 +26,6 @@
 #define CHECKSUM_AT (IMAGE_SIZE - 2)
 
 #define DEFAULT_IMAGE_NAME "box4917.eeprom"
-
-static const uint16_t *word_field(const Eeprom *e, size_t i)
-{
-    const uint16_t *words[] = {&e->VendorId, &e->ProductId, &e->MaxPower, &e->PnP,
-                               &e->SelfPowered, &e->RemoteWakeup, &e->USBVersion, &e->USBVersion5};
-    return words[i];
-}
-
-static const size_t WORD_COUNT = 8;
-
-static const uint8_t *byte_field(const Eeprom *e, int i)
-{
-    const uint8_t *bytes[] = {
-        &e->Rev4, &e->IsoIn, &e->IsoOut, &e->PullDownEnable, &e->SerNumEnable,
-        &e->USBVersionEnable, &e->Rev5, &e->IsoInA, &e->IsoInB, &e->IsoOutA, &e->IsoOutB,
-        &e->PullDownEnable5, &e->SerNumEnable5, &e->USBVersionEnable5, &e->AIsHighCurrent,
-        &e->BIsHighCurrent, &e->IFAIsFifo, &e->IFAIsFifoTar, &e->IFAIsFastSer, &e->AIsVCP,
-        &e->IFBIsFifo, &e->IFBIsFifoTar, &e->IFBIsFastSer, &e->BIsVCP, &e->UseExtOsc,
-        &e->HighDriveIOs, &e->EndpointSize, &e->PullDownEnableR, &e->SerNumEnableR, &e->InvertTXD,
-        &e->InvertRXD, &e->InvertRTS, &e->InvertCTS, &e->InvertDTR, &e->InvertDSR, &e->InvertDCD,
-        &e->InvertRI, &e->Cbus0, &e->Cbus1, &e->Cbus2, &e->Cbus3, &e->Cbus4, &e->RIsVCP};
-    return bytes[i];
-}
-
-static const int BYTE_COUNT = 43;
-static const int BYTES_AT = 16;
-static const int STRINGS_AT = BYTES_AT + BYTE_COUNT;
 
 struct StringField {
     size_t offset;
@@ -113,14 +87,15 @@ void factory_content(Eeprom *e)
 void encode_image(const Eeprom *e, uint8_t image[IMAGE_SIZE])
 {
     memset(image, 0, IMAGE_SIZE);
-    for (size_t i = 0; i < WORD_COUNT; i++) {
-        uint16_t w = *word_field(e, i);
-        image[2 * i] = (uint8_t)(w & 0xff);
-        image[2 * i + 1] = (uint8_t)(w >> 8);
+    const uint8_t *from = reinterpret_cast<const uint8_t *>(e);
+    size_t at = 0;
+    for (const NumericField &f : NUMERIC_FIELDS) {
+        uint16_t value = from[f.eeprom];
+        if (f.size == 2)
+            memcpy(&value, from + f.eeprom, sizeof value);
+        for (size_t k = 0; k < f.size; k++)
+            image[at++] = (uint8_t)(value >> (8 * k));
     }
-    for (int i = 0; i < BYTE_COUNT; i++)
-        image[BYTES_AT + i] = *byte_field(e, i);
-    size_t at = STRINGS_AT;
     for (const StringField &f : STRINGS) {
         const char *text = reinterpret_cast<const char *>(e) + f.offset;
         size_t length = strnlen(text, f.room);
@@ -144,12 +119,17 @@ ImageResult decode_image(const uint8_t image[IMAGE_SIZE], Eeprom *e)
         return IMAGE_FAILED;
 
     memset(e, 0, sizeof *e);
-    for (size_t i = 0; i < WORD_COUNT; i++) {
-        *const_cast<uint16_t *>(word_field(e, i)) = (uint16_t)(image[2 * i] | image[2 * i + 1] << 8);
+    uint8_t *to = reinterpret_cast<uint8_t *>(e);
+    size_t at = 0;
+    for (const NumericField &f : NUMERIC_FIELDS) {
+        if (f.size == 1) {
+            to[f.eeprom] = image[at];
+        } else {
+            uint16_t value = (uint16_t)(image[at] | image[at + 1] << 8);
+            memcpy(to + f.eeprom, &value, sizeof value);
+        }
+        at += f.size;
     }
-    for (int i = 0; i < BYTE_COUNT; i++)
-        *const_cast<uint8_t *>(byte_field(e, i)) = image[BYTES_AT + i];
-    size_t at = STRINGS_AT;
     for (const StringField &f : STRINGS) {
         size_t length = image[at++];
         if (length > f.room)
