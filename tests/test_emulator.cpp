@@ -178,23 +178,6 @@ TEST_F(Emulator, ACorruptImageIsReportedAndNeverRewritten)
     }
 }
 
-TEST_F(Emulator, AnImageThatCannotBeMadeFailsTheRead)
-{
-    std::string nowhere = scratch.dir + "/no/such/folder/box.eeprom";
-    setenv("FTEMU_IMAGE", nowhere.c_str(), 1);
-    open();
-    testing::internal::CaptureStderr();
-    EXPECT_EQ(FT_EE_Read(handle, &data), (FT_STATUS)FT_EEPROM_READ_FAILED);
-    std::string err = testing::internal::GetCapturedStderr();
-    EXPECT_EQ(err, "ftemu: EEPROM image " + nowhere + ": No such file or directory\n");
-
-    setenv("FTEMU_IMAGE", scratch.dir.c_str(), 1);
-    testing::internal::CaptureStderr();
-    EXPECT_EQ(FT_EE_Read(handle, &data), (FT_STATUS)FT_EEPROM_READ_FAILED);
-    err = testing::internal::GetCapturedStderr();
-    EXPECT_EQ(err, "ftemu: EEPROM image " + scratch.dir + ": is a folder, not an image file\n");
-}
-
 TEST_F(Emulator, BrokenSettingsFailEveryCallWithOneLineEach)
 {
     struct {

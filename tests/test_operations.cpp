@@ -8,6 +8,7 @@
 
 #include "../src/changeur.h"
 #include "fake_ftd2xx.h"
+#include "transcripts.h"
 
 class Operations : public testing::Test {
 protected:
@@ -154,15 +155,7 @@ TEST_F(Operations, WriteHandsOverTheIdentityAndKeepsTheExtensionFieldsRead)
 
     std::string out = output_of(write_memory);
 
-    EXPECT_EQ(out,
-              "Manufacturer    : TALUP\n"
-              "Manufacturer ID : DROVANE/TALUP\n"
-              "Description     : 4917\n"
-              "VendorId        : 0x0403\n"
-              "ProductId       : 0x6001\n"
-              "\n"
-              "Mise a jour correctement effectuee.\n"
-              "\n");
+    EXPECT_EQ(out, IDENTITY + "Mise a jour correctement effectuee.\n\n");
     const FT_PROGRAM_DATA &p = fake.programmed;
     EXPECT_EQ(p.Signature1, 0x00000000u);
     EXPECT_EQ(p.Signature2, 0xFFFFFFFFu);
@@ -191,13 +184,7 @@ TEST_F(Operations, FailedWriteShowsTheIdentityButNoSuccessLine)
 {
     fake.program_status = FT_EEPROM_WRITE_FAILED;
     std::string out = output_of(write_memory);
-    EXPECT_EQ(out,
-              "Manufacturer    : TALUP\n"
-              "Manufacturer ID : DROVANE/TALUP\n"
-              "Description     : 4917\n"
-              "VendorId        : 0x0403\n"
-              "ProductId       : 0x6001\n"
-              "\n");
+    EXPECT_EQ(out, IDENTITY);
     EXPECT_EQ(ftStatus, (FT_STATUS)FT_EEPROM_WRITE_FAILED);
 }
 
