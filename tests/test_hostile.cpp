@@ -2,6 +2,7 @@
 // unterminated strings, spoilt image files and broken emulator settings.
 // Each must take a road of the program, with its exact texts, and no crash.
 #include <gtest/gtest.h>
+#include <stdlib.h>
 #include <unistd.h>
 
 #include <fstream>
@@ -131,10 +132,18 @@ TEST(ReadOnlyImage, EraseAndProgramFailAndTheImageStaysAsItWas)
     ASSERT_EQ(chmod(scratch.dir.c_str(), 0777), 0);
     std::string image = read_file(scratch.image());
     std::vector<std::string> command = {CHG_TEST_PROGRAM};
-    if (geteuid() == 0)  // root writes anyway: run as nobody
-        command.insert(command.begin(), {"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"});
+    Env env = {{"FTEMU_IMAGE", scratch.image()}};
+    if (geteuid() == 0) {
+        // Root writes anyway: run as nobody, with copies of the program and
+        // the library that nobody can reach wherever the build folder is.
+        std::string copy = "cp '" CHG_TEST_PROGRAM "' '" EMULATOR_LIBRARY "' '" + scratch.dir + "'";
+        ASSERT_EQ(system(copy.c_str()), 0);
+        command = {"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups",
+                   scratch.dir + "/chg_4917_test"};
+        env.push_back({"LD_LIBRARY_PATH", scratch.dir});
+    }
 
-    Outcome run = run_program(command, {"WRITE"}, {{"FTEMU_IMAGE", scratch.image()}}, scratch);
+    Outcome run = run_program(command, {"WRITE"}, env, scratch);
 
     EXPECT_EQ(run.status, 0);
     EXPECT_EQ(mask_pointers(run.out, sizeof(void *)),
