@@ -108,7 +108,7 @@ void encode_image(const Eeprom *e, uint8_t image[IMAGE_SIZE])
     image[CHECKSUM_AT + 1] = (uint8_t)(crc >> 8);
 }
 
-ImageResult decode_image(const uint8_t image[IMAGE_SIZE], Eeprom *e)
+static ImageResult decode_image(const uint8_t image[IMAGE_SIZE], Eeprom *e)
 {
     size_t blank = 0;
     while (blank < IMAGE_SIZE && image[blank] == 0xff)

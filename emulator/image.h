@@ -47,8 +47,7 @@ ImageResult load_image(const char *path, Eeprom *e);
 // one line on standard error and returns false.
 bool save_image(const char *path, const Eeprom *e);
 
-// The bytes of an image, and back; exposed for the emulator's own tests.
+// The bytes of a programmed image; the emulator's tests spoil them.
 void encode_image(const Eeprom *e, uint8_t image[IMAGE_SIZE]);
-ImageResult decode_image(const uint8_t image[IMAGE_SIZE], Eeprom *e);
 
 #endif

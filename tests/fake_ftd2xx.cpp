@@ -20,19 +20,16 @@ extern "C" {
 
 FT_STATUS FTD2XX_API FT_ListDevices(PVOID, PVOID, DWORD)
 {
-    fake.calls.push_back("FT_ListDevices");
     return FT_OK;
 }
 
 FT_STATUS FTD2XX_API FT_Open(int, FT_HANDLE *)
 {
-    fake.calls.push_back("FT_Open");
     return FT_OK;
 }
 
 FT_STATUS FTD2XX_API FT_EE_Read(FT_HANDLE, PFT_PROGRAM_DATA pData)
 {
-    fake.calls.push_back("FT_EE_Read");
     char **fields[4];
     string_fields(pData, fields);
     fake.read_pointers_null = !*fields[0] && !*fields[1] && !*fields[2] && !*fields[3];
@@ -66,13 +63,11 @@ FT_STATUS FTD2XX_API FT_EE_Read(FT_HANDLE, PFT_PROGRAM_DATA pData)
 
 FT_STATUS FTD2XX_API FT_EraseEE(FT_HANDLE)
 {
-    fake.calls.push_back("FT_EraseEE");
     return fake.erase_status;
 }
 
 FT_STATUS FTD2XX_API FT_EE_Program(FT_HANDLE, PFT_PROGRAM_DATA pData)
 {
-    fake.calls.push_back("FT_EE_Program");
     fake.programmed = *pData;
     char **fields[4];
     string_fields(pData, fields);
@@ -83,7 +78,6 @@ FT_STATUS FTD2XX_API FT_EE_Program(FT_HANDLE, PFT_PROGRAM_DATA pData)
 
 FT_STATUS FTD2XX_API FT_Close(FT_HANDLE)
 {
-    fake.calls.push_back("FT_Close");
     return FT_OK;
 }
 

@@ -5,7 +5,6 @@
 #define FAKE_FTD2XX_H
 
 #include <string>
-#include <vector>
 
 #include "../src/FTD2XX.h"
 
@@ -19,7 +18,6 @@ struct FakeLibrary {
     std::string strings[4];
     bool unterminated = false;  // fill the string buffers with no zero
 
-    std::vector<std::string> calls;
     bool read_pointers_null = false;  // as handed to the last read
     FT_PROGRAM_DATA programmed = {};  // the record handed to FT_EE_Program
     std::string programmed_strings[4];

@@ -4,7 +4,6 @@
 
 #include <stdlib.h>
 #include <string.h>
-#include <sys/stat.h>
 
 #include <fstream>
 #include <string>
