@@ -83,9 +83,11 @@ static Slot *slot_of(const void *handle)
     return NULL;
 }
 
+// A record of a later version would be longer than the one we know: refuse
+// it rather than read or write past its end.
 static bool header_ok(const FT_PROGRAM_DATA *data)
 {
-    return data->Signature1 == 0x00000000 && data->Signature2 == 0xffffffff;
+    return data->Signature1 == 0x00000000 && data->Signature2 == 0xffffffff && data->Version <= 2;
 }
 
 // The status of an EEPROM that cannot be reached, or FT_OK.
@@ -102,6 +104,8 @@ static const char *pointers_kind(const FT_PROGRAM_DATA *data)
 {
     int set = !!data->Manufacturer + !!data->ManufacturerId + !!data->Description +
               !!data->SerialNumber;
+    if (set == 3 && !data->SerialNumber)
+        return "buffers, null serial";
     return set == 0 ? "null" : set == 4 ? "buffers" : "mixed";
 }
 
@@ -273,7 +277,8 @@ EXPORT FT_STATUS FTD2XX_API FT_EE_Program(FT_HANDLE ftHandle, PFT_PROGRAM_DATA p
 {
     Call call;
     begin(CALL_EE_PROGRAM, &call);
-    const char *what = "FT_EE_Program";
+    char what[48];
+    snprintf(what, sizeof what, "FT_EE_Program %s", pData ? pointers_kind(pData) : "no-record");
     if (skipped(call))
         return finish(call, what, call.status);
     if (!slot_of(ftHandle))

@@ -1,0 +1,232 @@
+#include "roads.h"
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+
+#include <stdexcept>
+
+#include "../emulator/image.h"
+#include "../src/hexdump.h"
+
+static const Args AUTO = {}, READ = {"READ"}, ERASE = {"ERASE"}, WRITE = {"WRITE"};
+static Env fail(const std::string &rules) { return {{"FTEMU_FAIL", rules}}; }
+// The trace of a road that opens the device, makes these calls and closes it.
+static std::string opened(const std::string &calls) { return LIST + OPEN + calls + CLOSE + PAUSE5; }
+static const std::string WRITTEN_TEXT = IDENTITY + UPDATED + MEMORY_IDENTITY, PROBE_FAILS = LIST + OPEN + probe(11) + PAUSE7;
+static const std::string CORRUPT = "ftemu: EEPROM image {dir}/box.eeprom: checksum or string lengths are wrong: the image is corrupt\n";
+static const std::string DENIED = "ftemu: EEPROM image {dir}/box.eeprom: Permission denied\n";
+static const std::string NOT_A_COUNT = "cannot be used: expected a number from 0 to 4294967295\n";
+static const std::string FAIL_RULES = "cannot be used: expected CALL[:N]=STATUS[,...] with CALL one of FT_ListDevices, "
+    "FT_Open, FT_EE_Read, FT_EraseEE, FT_EE_Program, FT_Close, N from 1, STATUS a number, at most 32 rules\n";
+
+static void empty_image(const Scratch &s) { write_file(s.image(), ""); }
+static void truncated_image(const Scratch &s) { write_file(s.image(), read_file(s.image()).substr(0, 100)); }
+static void long_image(const Scratch &s) { write_file(s.image(), read_file(s.image()) + std::string(44, '\0')); }
+// Writable by nobody but root, so the road test runs the program as nobody.
+static void read_only(const Scratch &s)
+{
+    if (chmod(s.image().c_str(), 0444) != 0 || chmod(s.dir.c_str(), 0777) != 0)
+        throw std::runtime_error("chmod " + s.dir);
+}
+static void flipped_bit(const Scratch &s)
+{
+    std::string image = read_file(s.image());
+    image[70] ^= 0x04;
+    write_file(s.image(), image);
+}
+
+// An argument that is not exactly a command word: the usage, nothing changed.
+static Road usage(const std::string &name, const std::string &arg) { return {name, {arg}, {}, USAGE, NO_DUMP, opened(probe(0))}; }
+// A setting the emulator cannot parse: every call fails with 18.
+static Road broken(const std::string &name, const std::string &variable, const std::string &value, const std::string &why)
+{
+    return {name, AUTO, {{variable, value}}, NO_BOX, NO_DUMP, count(18) + PAUSE5, SAME, FACTORY_BOX,
+            "ftemu: " + variable + "='" + value + "' " + why};
+}
+static Road several(const std::string &name, const std::string &devices, const std::string &trace, Env env = {})
+{
+    env.push_back({"FTEMU_DEVICES", devices});
+    return {name, AUTO, env, SEVERAL_BOXES, NO_DUMP, trace + CLOSE_NULL + PAUSE5};
+}
+static Road spoilt(const std::string &name, const Args &args, const std::string &err, void (*spoil)(const Scratch &),
+                   const Env &env = {})
+{
+    return {name, args, env, UNREADABLE, NO_DUMP, PROBE_FAILS, SAME, FACTORY_BOX, err, spoil};
+}
+
+const std::vector<Road> ROADS = {
+    // Start-up, device probe and end.
+    {"list_fails", AUTO, fail("FT_ListDevices=2"), NO_BOX, NO_DUMP, count(2) + PAUSE5},
+    {"full_list_fails", AUTO, fail("FT_ListDevices:2=18"), NO_BOX, NO_DUMP, count(0) + list(18) + PAUSE5},
+    {"no_device", AUTO, {{"FTEMU_DEVICES", "0"}}, NO_BOX, NO_DUMP, LIST + CLOSE_NULL + PAUSE5},
+    several("two_devices", "2", LIST),
+    several("ten_devices", "10", LIST),
+    // Past ten devices the full list is never asked for: locIdBuf holds ten.
+    several("eleven_devices", "11", count(0)),
+    several("4294967295_devices", "4294967295", count(0)),
+    several("two_hundred_devices_io_error", "200", count(4), fail("FT_ListDevices=4")),
+    {"open_fails", AUTO, fail("FT_Open=3"), "", NO_DUMP, LIST + call("FT_Open 0", 3) + CLOSE_NULL + PAUSE5},
+    {"probe_unreadable", AUTO, {{"FTEMU_EEPROM", "unreadable"}}, UNREADABLE, NO_DUMP, PROBE_FAILS},
+    {"probe_absent", AUTO, {{"FTEMU_EEPROM", "absent"}}, ABSENT, NO_DUMP, LIST + OPEN + probe(14) + PAUSE7},
+    {"probe_other_status", AUTO, fail("FT_EE_Read:1=18"), WRITE_VID, NO_DUMP, opened(probe(18))},
+    // The automatic update.
+    {"auto_programmed_box", AUTO, {}, ERASED + WRITE_VID + WRITTEN_TEXT, OVER_FACTORY,
+     opened(probe(0) + probe(0) + erase(0) + program(0) + readback(0)), WRITTEN},
+    {"auto_blank_box", AUTO, {}, BLANK + WRITE_VID + WRITTEN_TEXT, OVER_BLANK, opened(probe(15) + program(0) + readback(0)), WRITTEN, BLANK_BOX},
+    {"auto_blank_test_reads_blank", AUTO, fail("FT_EE_Read:2=15"), WRITE_VID + WRITTEN_TEXT, OVER_FACTORY,
+     opened(probe(0) + probe(15) + program(0) + readback(0)), WRITTEN},
+    {"auto_blank_test_fails", AUTO, fail("FT_EE_Read:2=11"), ERASED + WRITE_VID + WRITTEN_TEXT, OVER_FACTORY,
+     opened(probe(0) + probe(11) + erase(0) + program(0) + readback(0)), WRITTEN},
+    {"auto_erase_fails_blank", AUTO, fail("FT_EraseEE=15"), ERASE_FAILED + WRITE_VID + WRITTEN_TEXT, OVER_FACTORY,
+     opened(probe(0) + probe(0) + erase(15) + program(0) + readback(0)), WRITTEN},
+    {"auto_erase_fails", AUTO, fail("FT_EraseEE=13"), ERASE_FAILED + WRITE_VID, NO_DUMP, opened(probe(0) + probe(0) + erase(13))},
+    {"auto_program_fails", AUTO, fail("FT_EE_Program=12"), ERASED + WRITE_VID + IDENTITY, NOT_READ_BACK,
+     opened(probe(0) + probe(0) + erase(0) + program(12) + readback(15)), LEFT_BLANK},
+    {"auto_after_a_cut_programming", AUTO, {}, BLANK + WRITE_VID + WRITTEN_TEXT, OVER_BLANK,
+     opened(probe(15) + program(0) + readback(0)), WRITTEN, CUT_BOX},
+    {"auto_readback_fails", AUTO, fail("FT_EE_Read:3=11"), ERASED + WRITE_VID + IDENTITY + UPDATED, NOT_READ_BACK,
+     opened(probe(0) + probe(0) + erase(0) + program(0) + readback(11)), WRITTEN},
+    {"auto_blank_program_fails", AUTO, fail("FT_EE_Program=12"), BLANK + WRITE_VID + IDENTITY, NEVER_FILLED,
+     opened(probe(15) + program(12) + readback(15)), SAME, BLANK_BOX},
+    {"auto_blank_readback_fails", AUTO, fail("FT_EE_Read:2=11"), BLANK + WRITE_VID + IDENTITY + UPDATED, NEVER_FILLED,
+     opened(probe(15) + program(0) + readback(11)), WRITTEN, BLANK_BOX},
+    // The commands.
+    {"read", READ, {}, READING + MEMORY_FACTORY, FACTORY, opened(probe(0) + readback(0))},
+    {"read_small_letters", {"read"}, {}, READING + MEMORY_FACTORY, FACTORY, opened(probe(0) + readback(0))},
+    {"read_with_extra_arguments", {"READ", "ERASE"}, {}, READING + MEMORY_FACTORY, FACTORY, opened(probe(0) + readback(0))},
+    {"read_after_update", READ, {}, READING + MEMORY_IDENTITY, OVER_FACTORY, opened(probe(0) + readback(0)), SAME, UPDATED_BOX},
+    {"read_blank_box", READ, {}, BLANK + READING, NEVER_FILLED, opened(probe(15) + readback(15)), SAME, BLANK_BOX},
+    {"read_probe_reads_blank", READ, fail("FT_EE_Read:1=15"), BLANK + READING + MEMORY_FACTORY, FACTORY, opened(probe(15) + readback(0))},
+    {"read_fails", READ, fail("FT_EE_Read:2=11"), READING, IDS_ZEROED, opened(probe(0) + readback(11))},
+    {"read_unterminated_strings", READ, {{"FTEMU_STRINGS", "unterminated"}}, READING + MEMORY_FACTORY_UNTERMINATED, FACTORY,
+     opened(probe(0) + readback(0))},
+    {"read_new_box", READ, {{"FTEMU_IMAGE", "{dir}/new.eeprom"}}, READING + MEMORY_FACTORY, FACTORY, opened(probe(0) + readback(0))},
+    {"erase", ERASE, {}, ERASING + ERASED, IDS_ZEROED, opened(probe(0) + erase(0) + readback(15)), LEFT_BLANK},
+    {"erase_small_letters", {"erase"}, {}, ERASING + ERASED, IDS_ZEROED, opened(probe(0) + erase(0) + readback(15)), LEFT_BLANK},
+    {"erase_blank_box", ERASE, {}, BLANK + ERASING + ERASED, NEVER_FILLED, opened(probe(15) + erase(0) + readback(15)), LEFT_BLANK, BLANK_BOX},
+    {"erase_probe_reads_blank", ERASE, fail("FT_EE_Read:1=15"), BLANK + ERASING + ERASED, NEVER_FILLED,
+     opened(probe(15) + erase(0) + readback(15)), LEFT_BLANK},
+    {"erase_probe_other_status", ERASE, fail("FT_EE_Read:1=18"), ERASING + ERASED, NEVER_FILLED,
+     opened(probe(18) + erase(0) + readback(15)), LEFT_BLANK},
+    {"erase_fails", ERASE, fail("FT_EraseEE=13"), ERASING + ERASE_FAILED + MEMORY_FACTORY, FACTORY, opened(probe(0) + erase(13) + readback(0))},
+    {"write", WRITE, {}, WRITE_VID + ERASED + WRITTEN_TEXT, OVER_FACTORY, opened(probe(0) + erase(0) + program(0) + readback(0)), WRITTEN},
+    {"write_small_letters", {"write"}, {}, WRITE_VID + ERASED + WRITTEN_TEXT, OVER_FACTORY,
+     opened(probe(0) + erase(0) + program(0) + readback(0)), WRITTEN},
+    {"write_blank_box", WRITE, {}, BLANK + WRITE_VID + ERASED + WRITTEN_TEXT, OVER_BLANK,
+     opened(probe(15) + erase(0) + program(0) + readback(0)), WRITTEN, BLANK_BOX},
+    {"write_erase_fails", WRITE, fail("FT_EraseEE=13"), WRITE_VID + ERASE_FAILED + WRITTEN_TEXT, OVER_FACTORY,
+     opened(probe(0) + erase(13) + program(0) + readback(0)), WRITTEN},
+    {"write_program_fails", WRITE, fail("FT_EE_Program=10"), WRITE_VID + ERASED + IDENTITY, NOT_READ_BACK,
+     opened(probe(0) + erase(0) + program(10) + readback(15)), LEFT_BLANK},
+    {"write_readback_fails", WRITE, fail("FT_EE_Read:2=11"), WRITE_VID + ERASED + IDENTITY + UPDATED, NOT_READ_BACK,
+     opened(probe(0) + erase(0) + program(0) + readback(11)), WRITTEN},
+    {"write_probe_other_status", WRITE, fail("FT_EE_Read:1=18"), WRITE_VID + ERASED + WRITTEN_TEXT, OVER_BLANK,
+     opened(probe(18) + erase(0) + program(0) + readback(0)), WRITTEN},
+    // Only the exact command words count.
+    usage("unknown_argument", "Read"),
+    usage("unknown_argument_write2", "WRITE2"),
+    usage("empty_argument", ""),
+    usage("trailing_space", "READ "),
+    usage("argument_of_100000_characters", std::string(100000, 'R')),
+    {"unknown_argument_blank_box", {"Read"}, {}, BLANK + USAGE, NO_DUMP, opened(probe(15)), SAME, BLANK_BOX},
+    // Spoilt images: reported, never rewritten, read as an unreadable EEPROM.
+    spoilt("empty_image", AUTO, "ftemu: EEPROM image {dir}/box.eeprom: is 0 bytes long, an image is 256: empty\n", empty_image),
+    spoilt("truncated_image", AUTO, "ftemu: EEPROM image {dir}/box.eeprom: is 100 bytes long, an image is 256: truncated\n", truncated_image),
+    spoilt("image_of_the_wrong_size", WRITE, "ftemu: EEPROM image {dir}/box.eeprom: is 300 bytes long, an image is 256: too long\n", long_image),
+    spoilt("image_with_a_bad_checksum", ERASE, CORRUPT, flipped_bit),
+    spoilt("image_in_a_missing_folder", AUTO, "ftemu: EEPROM image {dir}/missing/box.eeprom: No such file or directory\n", nullptr,
+           {{"FTEMU_IMAGE", "{dir}/missing/box.eeprom"}}),
+    spoilt("image_is_a_folder", AUTO, "ftemu: EEPROM image {dir}: is a folder, not an image file\n", nullptr, {{"FTEMU_IMAGE", "{dir}"}}),
+    // Past a probe made to pass, the erase and the programming refuse it too.
+    {"write_over_a_corrupt_image", WRITE, fail("FT_EE_Read:1=15"), BLANK + WRITE_VID + ERASE_FAILED + IDENTITY, NEVER_FILLED,
+     opened(probe(15) + erase(13) + program(12) + readback(11)), SAME, FACTORY_BOX, CORRUPT + CORRUPT + CORRUPT, flipped_bit},
+    // An image that can be read but not written: the erase and the programming fail, one line each.
+    {"write_on_a_read_only_image", WRITE, {}, WRITE_VID + ERASE_FAILED + IDENTITY + MEMORY_FACTORY, FACTORY,
+     opened(probe(0) + erase(13) + program(12) + readback(0)), SAME, FACTORY_BOX, DENIED + DENIED, read_only},
+    // Settings that cannot be parsed.
+    broken("device_count_not_a_number", "FTEMU_DEVICES", "one", NOT_A_COUNT),
+    broken("device_count_too_large", "FTEMU_DEVICES", "4294967296", NOT_A_COUNT),
+    broken("unknown_eeprom_state", "FTEMU_EEPROM", "gone", "cannot be used: expected present, absent or unreadable\n"),
+    broken("unknown_strings_kind", "FTEMU_STRINGS", "none", "cannot be used: expected terminated or unterminated\n"),
+    broken("fault_rule_without_status", "FTEMU_FAIL", "FT_Open", FAIL_RULES),
+    broken("fault_rule_on_an_unknown_call", "FTEMU_FAIL", "FT_Nothing=3", FAIL_RULES),
+    broken("fault_rule_on_call_0", "FTEMU_FAIL", "FT_Open:0=3", FAIL_RULES),
+};
+
+const Road &road_named(const std::string &name)
+{
+    for (const Road &road : ROADS)
+        if (road.name == name)
+            return road;
+    throw std::runtime_error("no road " + name);
+}
+
+std::string prepare(Box box, const Scratch &scratch)
+{
+    Eeprom factory;
+    factory_content(&factory);
+    uint8_t image[IMAGE_SIZE];
+    encode_image(&factory, image);
+    write_file(scratch.image(), box == BLANK_BOX ? std::string(IMAGE_SIZE, '\xff') : std::string((char *)image, IMAGE_SIZE));
+    if (box == UPDATED_BOX || box == CUT_BOX)
+        EXPECT_EQ(run_chg(AUTO, box == CUT_BOX ? fail("FT_EE_Program=4") : Env{}, scratch).status, 0);
+    return read_file(scratch.image());
+}
+
+Env placed(Env env, const Scratch &scratch, const std::string &drive)
+{
+    for (auto &setting : env)
+        for (size_t at; (at = setting.second.find("{dir}")) != std::string::npos;)
+            setting.second.replace(at, 5, drive + scratch.dir);
+    return env;
+}
+
+std::string dump_of(const Record &record, unsigned pointer_size)
+{
+    if (!record.ids)
+        return "";
+    std::string hex = std::string("00 00 00 00 ff ff ff ff 02 00 00 00 ") + record.ids + " " + record.group + " " +
+                      record.extension, bytes;
+    for (size_t at = 0; at < hex.size(); at += 3)
+        bytes += (char)strtoul(hex.substr(at, 2).c_str(), nullptr, 16);
+    bytes.insert(16, 4 * pointer_size, '\0');  // the string pointers
+    testing::internal::CaptureStdout();
+    hexdump(bytes.data(), (uint32_t)bytes.size());
+    fflush(stdout);
+    return mask_pointers(testing::internal::GetCapturedStdout(), pointer_size);
+}
+
+// Dump lines are 138 characters: the offset field (10), 32 byte fields of
+// three characters, then the 32 characters.
+std::string mask_pointers(std::string out, unsigned pointer_size)
+{
+    size_t dump = out.find("0x000000: "), line = out.find('\n', dump) - dump + 1;  // with its line end
+    for (size_t byte = 16; dump != std::string::npos && byte < 16 + 4 * pointer_size; byte++) {
+        size_t at = dump + byte / 32 * line;
+        if (at + 138 <= out.size() && out[at + 10 + 3 * (byte % 32)] != ' ') {
+            out.replace(at + 10 + 3 * (byte % 32), 2, "PP");
+            out[at + 106 + byte % 32] = 'p';
+        }
+    }
+    return out;
+}
+
+void expect_road(const Road &road, const Outcome &run, const std::string &trace, const std::string &before,
+                 const Scratch &scratch)
+{
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(mask_pointers(run.out, sizeof(void *)), START + road.out + dump_of(road.dump, sizeof(void *)));
+    EXPECT_EQ(run.trace, trace);
+    std::string err = run.err;
+    for (size_t at; (at = err.find(scratch.dir)) != std::string::npos;)
+        err.replace(at, scratch.dir.size(), "{dir}");
+    EXPECT_EQ(err, road.err);
+    std::string image = read_file(scratch.image()), blank(IMAGE_SIZE, '\xff');
+    if (road.after == SAME)
+        EXPECT_EQ(image, before) << "the image is left as it was";
+    else if (road.after == LEFT_BLANK)
+        EXPECT_EQ(image, blank) << "the EEPROM is left blank";
+    else
+        EXPECT_TRUE(image != blank && image != before) << "the EEPROM is written";
+}
