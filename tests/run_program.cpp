@@ -1,13 +1,15 @@
 #include "run_program.h"
 
 #include <errno.h>
-#include <stdlib.h>
+#include <fcntl.h>
+#include <spawn.h>
 #include <string.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <sstream>
 #include <stdexcept>
 
@@ -47,29 +49,41 @@ void write_file(const std::string &path, const std::string &bytes)
     check(file.write(bytes.data(), (std::streamsize)bytes.size()).flush().good(), "cannot write " + path);
 }
 
-static std::string shell_word(const std::string &word)
-{
-    std::string q = "'";
-    for (char c : word)
-        q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return q + "'";
-}
-
 Outcome run_program(const Args &command, const Env &env, const Scratch &scratch, const std::string &drive)
 {
     std::string out = scratch.dir + "/stdout", err = scratch.dir + "/stderr", trace = scratch.dir + "/trace";
     check(unlink(trace.c_str()) == 0 || errno == ENOENT, "unlink " + trace);
-    std::string line = "exec env";
+    std::map<std::string, std::string> vars;
     for (char **v = environ; *v; v++)
-        if (strncmp(*v, "FTEMU_", 6) == 0 || strncmp(*v, "CHG4917_", 8) == 0)
-            line += " -u " + shell_word(std::string(*v, strchr(*v, '=')));
-    line += " FTEMU_TRACE=" + shell_word(drive + trace) + " CHG4917_PAUSE_LOG=" + shell_word(drive + trace);
+        if (strncmp(*v, "FTEMU_", 6) != 0 && strncmp(*v, "CHG4917_", 8) != 0)
+            vars[std::string(*v, strchr(*v, '='))] = strchr(*v, '=') + 1;
+    vars["FTEMU_TRACE"] = vars["CHG4917_PAUSE_LOG"] = drive + trace;
     for (const auto &setting : env)
-        line += " " + shell_word(setting.first + "=" + setting.second);
-    for (const auto &word : command)
-        line += " " + shell_word(word);
-    int status = system((line + " </dev/null >" + shell_word(out) + " 2>" + shell_word(err)).c_str());
-    check(status != -1, "cannot run " + command[0]);
+        vars[setting.first] = setting.second;
+    std::vector<std::string> words = command, environment;
+    for (const auto &var : vars)
+        environment.push_back(var.first + "=" + var.second);
+    std::vector<char *> argv, envp;
+    for (auto &word : words)
+        argv.push_back(&word[0]);
+    for (auto &var : environment)
+        envp.push_back(&var[0]);
+    argv.push_back(nullptr);
+    envp.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    errno = posix_spawn_file_actions_init(&actions);
+    check(errno == 0, "posix_spawn_file_actions_init");
+    const char *paths[] = {"/dev/null", out.c_str(), err.c_str()};
+    for (int fd = 0; fd < 3 && errno == 0; fd++)
+        errno = posix_spawn_file_actions_addopen(&actions, fd, paths[fd], fd ? O_WRONLY | O_CREAT | O_TRUNC : O_RDONLY, 0644);
+    pid_t pid = 0;
+    if (errno == 0)
+        errno = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), envp.data());
+    posix_spawn_file_actions_destroy(&actions);
+    check(errno == 0, "cannot start " + command[0]);
+    int status = 0;
+    while (waitpid(pid, &status, 0) < 0)
+        check(errno == EINTR, "waitpid");
     return {read_file(out), read_file(err), WIFEXITED(status) ? WEXITSTATUS(status) : -1, read_file(trace)};
 }
 

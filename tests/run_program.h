@@ -27,7 +27,8 @@ struct Scratch {
 
 // Runs command without the FTEMU_ and CHG4917_ variables of this process but
 // with env (a later setting of a name wins) and the trace going to a file in
-// scratch, whose path drive precedes ("Z:" for a program under wine).
+// scratch, whose path drive precedes ("Z:" for a program under wine). Its
+// standard input is empty.
 Outcome run_program(const Args &command, const Env &env, const Scratch &scratch, const std::string &drive = "");
 // The test build of the program, on the image of scratch unless env names one.
 Outcome run_chg(const Args &args, const Env &env, const Scratch &scratch);
