@@ -13,6 +13,9 @@ add_library(ftd2xx_import STATIC IMPORTED GLOBAL)
 set_target_properties(ftd2xx_import PROPERTIES IMPORTED_LOCATION ${FTD2XX_IMPORT})
 add_dependencies(ftd2xx_import ftd2xx_import_library)
 
+# The console: accents in code page 1252, and a window that holds a whole run.
+target_sources(chg_4917 PRIVATE src/console.cpp)
+
 # Nothing beside the exe but FTD2XX.dll and the system's own DLLs.
 set(CHG_WINDOWS_LINK -static -static-libgcc -static-libstdc++)
 target_link_options(chg_4917 PRIVATE ${CHG_WINDOWS_LINK})
