@@ -1,6 +1,9 @@
-# The Windows program links to the vendor's FTD2XX.dll through an import
-# library made from our own list of the six calls. dlltool -k drops the
-# stdcall decorations from the imported names, as the DLL exports them bare.
+# The Windows program: its import library, its console, its version resource
+# and manifest, a stripped reproducible link, and the zip for the technicians.
+
+# The program links to the vendor's FTD2XX.dll through an import library made
+# from our own list of the six calls. dlltool -k drops the stdcall
+# decorations from the imported names, as the DLL exports them bare.
 find_program(DLLTOOL NAMES i686-w64-mingw32-dlltool dlltool REQUIRED)
 set(FTD2XX_IMPORT ${CMAKE_BINARY_DIR}/libFTD2XX.a)
 add_custom_command(OUTPUT ${FTD2XX_IMPORT}
@@ -16,6 +19,20 @@ add_dependencies(ftd2xx_import ftd2xx_import_library)
 # The console: accents in code page 1252, and a window that holds a whole run.
 target_sources(chg_4917 PRIVATE src/console.cpp)
 
+# The version resource and the manifest. mingw's gcc links a default manifest
+# of its own where default-manifest.o is installed; ours would clash with it.
+execute_process(COMMAND ${CMAKE_CXX_COMPILER} -print-file-name=default-manifest.o
+                OUTPUT_VARIABLE DEFAULT_MANIFEST OUTPUT_STRIP_TRAILING_WHITESPACE)
+if(IS_ABSOLUTE "${DEFAULT_MANIFEST}")
+  message(FATAL_ERROR "${DEFAULT_MANIFEST} would put a second manifest in chg_4917.exe")
+endif()
+configure_file(${PROJECT_SOURCE_DIR}/src/chg_4917.rc.in ${CMAKE_BINARY_DIR}/chg_4917.rc @ONLY)
+add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/chg_4917_rc.o
+                   COMMAND ${CMAKE_RC_COMPILER} -O coff -i ${CMAKE_BINARY_DIR}/chg_4917.rc
+                           -o ${CMAKE_BINARY_DIR}/chg_4917_rc.o
+                   DEPENDS ${CMAKE_BINARY_DIR}/chg_4917.rc ${PROJECT_SOURCE_DIR}/src/chg_4917.manifest)
+target_sources(chg_4917 PRIVATE ${CMAKE_BINARY_DIR}/chg_4917_rc.o)
+
 # Nothing beside the exe but FTD2XX.dll and the system's own DLLs.
 set(CHG_WINDOWS_LINK -static -static-libgcc -static-libstdc++)
 target_link_options(chg_4917 PRIVATE ${CHG_WINDOWS_LINK})
@@ -25,6 +42,6 @@ target_link_options(chg_4917 PRIVATE ${CHG_WINDOWS_LINK})
 install(TARGETS chg_4917 RUNTIME DESTINATION .)
 install(FILES ${PROJECT_SOURCE_DIR}/packaging/LISEZMOI.txt DESTINATION .)
 set(CPACK_GENERATOR ZIP)
-set(CPACK_PACKAGE_FILE_NAME chg_4917-windows)
+set(CPACK_PACKAGE_FILE_NAME chg_4917-${PROJECT_VERSION}-win32)
 set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY OFF)
 include(CPack)
