@@ -33,15 +33,24 @@ add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/chg_4917_rc.o
                    DEPENDS ${CMAKE_BINARY_DIR}/chg_4917.rc ${PROJECT_SOURCE_DIR}/src/chg_4917.manifest)
 target_sources(chg_4917 PRIVATE ${CMAKE_BINARY_DIR}/chg_4917_rc.o)
 
-# Nothing beside the exe but FTD2XX.dll and the system's own DLLs.
-set(CHG_WINDOWS_LINK -static -static-libgcc -static-libstdc++)
+# Nothing beside the exe but FTD2XX.dll and the system's own DLLs. No link
+# time and no build folder in it, and no symbols in a release, so that two
+# builds of one commit give the same bytes.
+set(CHG_WINDOWS_LINK -static -static-libgcc -static-libstdc++ -Wl,--no-insert-timestamp
+                     $<$<CONFIG:Release,MinSizeRel>:-s>)
+target_compile_options(chg_4917 PRIVATE -ffile-prefix-map=${PROJECT_SOURCE_DIR}/=
+                                        -ffile-prefix-map=${PROJECT_BINARY_DIR}/=)
 target_link_options(chg_4917 PRIVATE ${CHG_WINDOWS_LINK})
 
-# The package for the technicians: the program and its note, never the
-# emulated library.
-install(TARGETS chg_4917 RUNTIME DESTINATION .)
-install(FILES ${PROJECT_SOURCE_DIR}/packaging/LISEZMOI.txt DESTINATION .)
-set(CPACK_GENERATOR ZIP)
-set(CPACK_PACKAGE_FILE_NAME chg_4917-${PROJECT_VERSION}-win32)
-set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY OFF)
-include(CPack)
+# The zip for the technicians: the program and its note, with CR LF line ends
+# and the version filled in; never the emulated library.
+find_program(ZIP_PROGRAM zip REQUIRED)
+configure_file(${PROJECT_SOURCE_DIR}/packaging/LISEZMOI.txt ${CMAKE_BINARY_DIR}/LISEZMOI.txt
+               @ONLY NEWLINE_STYLE WIN32)
+set(CHG_ZIP ${CMAKE_BINARY_DIR}/chg_4917-${PROJECT_VERSION}-win32.zip)
+add_custom_target(zip ALL COMMAND ${CMAKE_COMMAND} -DZIP_PROGRAM=${ZIP_PROGRAM} -DZIP=${CHG_ZIP}
+                                  -DSOURCE_DIR=${PROJECT_SOURCE_DIR}
+                                  "-DFILES=$<TARGET_FILE:chg_4917>;${CMAKE_BINARY_DIR}/LISEZMOI.txt"
+                                  -P ${PROJECT_SOURCE_DIR}/cmake/zip.cmake
+                  WORKING_DIRECTORY ${CMAKE_BINARY_DIR} VERBATIM)
+add_dependencies(zip chg_4917)
