@@ -1,4 +1,5 @@
-// The real target: the 32-bit Windows program. Its import table, its package,
+// The real target: the 32-bit Windows program. Its import table, its version
+// resource and manifest, its package, its reproducible build,
 // and its runs under wine on the emulated library built as FTD2XX.dll, byte
 // for byte as Windows writes them.
 #include <gtest/gtest.h>
@@ -65,6 +66,28 @@ TEST(WindowsProgram, ImportsTheSixCallsFromFTD2XXAndOnlySystemDlls)
     }
 }
 
+// The file properties Windows shows, from the version in CMakeLists.txt, and
+// a manifest that asks for no rights and names Windows 7, 8, 8.1 and 10/11.
+TEST(WindowsProgram, SaysWhatItIsAndRunsAsInvokerOnWindows7To11)
+{
+    using namespace std::string_literals;
+    std::string exe = WINDOWS_BUILD "/chg_4917.exe", numbers = PROJECT_VERSION;
+    for (size_t dot; (dot = numbers.find('.')) != std::string::npos;)
+        numbers.replace(dot, 1, ", ");
+    std::string rc = output_of(std::string(WINDRES) + " -J coff -O rc -i '" + exe + "'"), bytes = read_file(exe);
+    for (std::string text : {"FILEVERSION " + numbers + ", 0", "PRODUCTVERSION " + numbers + ", 0",
+                             "1 24 /* RT_MANIFEST */"s, "\"CompanyName\", \"DROVANE/TALUP\""s,
+                             "\"FileDescription\", L\"Mise \\340 jour du type du coffret 4917\""s,
+                             "\"FileVersion\", \"" PROJECT_VERSION "\""s, "\"ProductName\", \"chg_4917\""s,
+                             "\"ProductVersion\", \"" PROJECT_VERSION "\""s,
+                             "\"OriginalFilename\", \"chg_4917.exe\""s})
+        EXPECT_NE(rc.find(text), std::string::npos) << text << " in\n" << rc;
+    for (const char *text : {"<requestedExecutionLevel level=\"asInvoker\" uiAccess=\"false\"/>",
+                             "{35138b9a-5d96-4fbd-8e2d-a2440225f93a}", "{4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38}",
+                             "{1f676c76-80e1-4239-95bb-83d0f6d0da78}", "{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}"})
+        EXPECT_NE(bytes.find(text), std::string::npos) << text;
+}
+
 // Windows loads a DLL from the exe's own folder first: our emulated one must
 // never sit there, nor in the zip. The note is UTF-8 with a BOM, which
 // Notepad reads right from Windows 7 on, with CR LF line ends; it quotes the
@@ -89,6 +112,21 @@ TEST(WindowsPackage, HoldsTheStrippedProgramAndItsNoteInUtf8AndNothingOfTheEmula
         for (unsigned char c : message.substr(0, message.find('\n')))
             quote += c < 0x80 ? std::string(1, (char)c) : std::string{(char)(0xc3), (char)(c - 0x40)};
         EXPECT_NE(note.find(quote + '"'), std::string::npos) << quote;
+    }
+}
+
+// Two builds of one commit in two folders, one after the other, give the
+// same bytes.
+TEST(WindowsPackage, BuildsBitForBitAlikeInTwoFolders)
+{
+    Scratch one, two;
+    for (const Scratch *at : {&one, &two})
+        output_of(CMAKE " -S '" SOURCE_DIR "' -B '" + at->dir + "' -DCHG_TESTS=OFF -DCMAKE_BUILD_TYPE=Release"
+                  " -DCMAKE_TOOLCHAIN_FILE='" SOURCE_DIR "/cmake/mingw-i686.cmake' >/dev/null && " CMAKE
+                  " --build '" + at->dir + "' -j2 --target zip >/dev/null");
+    for (const char *file : {"/chg_4917.exe", "/chg_4917-" PROJECT_VERSION "-win32.zip"}) {
+        EXPECT_FALSE(read_file(one.dir + file).empty()) << file;
+        EXPECT_TRUE(read_file(one.dir + file) == read_file(two.dir + file)) << file;
     }
 }
 
