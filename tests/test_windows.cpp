@@ -1,5 +1,5 @@
 // The real target: the 32-bit Windows program. Its import table, its version
-// resource and manifest, its package, its reproducible build,
+// resource and manifest, its package, its reproducible build, its console,
 // and its runs under wine on the emulated library built as FTD2XX.dll, byte
 // for byte as Windows writes them.
 #include <gtest/gtest.h>
@@ -140,16 +140,21 @@ static Outcome run_under_wine(const char *exe, const Args &args, const Env &env,
     return run_program({WINE, std::string(WINDOWS_BUILD) + "/" + exe}, args, with_wine, scratch, "Z:");
 }
 
+static const Road *road_named(const std::string &name)
+{
+    for (const Road &road : ROADS)
+        if (road.name == name)
+            return &road;
+    return nullptr;
+}
+
 class WineRoad : public testing::TestWithParam<std::string> {};
 
 // The same roads as on Linux; only the line ends and the record differ:
 // CR LF from Windows text mode, and a record of 88 bytes with 32-bit pointers.
 TEST_P(WineRoad, PrintsTheSameTextsWithWindowsLineEndsAndThe88ByteRecord)
 {
-    const Road *road = nullptr;
-    for (const Road &r : ROADS)
-        if (r.name == GetParam())
-            road = &r;
+    const Road *road = road_named(GetParam());
     ASSERT_NE(road, nullptr);
     Scratch scratch;
     for (const Args &args : road->before)
@@ -186,4 +191,46 @@ TEST(WindowsPause, TheRealProgramWaitsFiveSeconds)
     EXPECT_LE(real - recorded, 5.8);
 }
 
+// The console of a run of the test build, read from outside by
+// tests/console_probe.cpp: a new one of its own, the probe's own shared with
+// it, or a new one with the output going to a file. Wine makes a new console
+// for French Windows with code page 850, a buffer of 80x150 and a window of
+// 80x25. Its null display (1024x768) fits a window of 128x46 at most: the
+// window stops at 128 columns while the buffer takes the 140 of a dump line.
+static const std::string FRESH = "850 80x150 80x25", FITTED = "140x150 128x40";
+static const struct {
+    const char *road, *console;
+    std::string during, after;
+} CONSOLE_CASES[] = {
+    {"two_devices", "new", "1252 " + FITTED, "850 " + FITTED},
+    {"probe_unreadable", "new", "1252 " + FITTED, "850 " + FITTED},  // ends through exit()
+    {"two_devices", "file", FRESH, FRESH},
+    {"two_devices", "shared", "1252 80x150 80x25", FRESH},
+};
+
+TEST(WindowsConsole, ShowsTheAccentsAndAWholeRunThenPutsTheCodePageBack)
+{
+    // Wine shows a console in a window; its null display driver needs no X.
+    output_of("WINEPREFIX='" WINE_PREFIX "' '" WINE "' reg add 'HKCU\\Software\\Wine\\Drivers'"
+              " /v Graphics /d null /f");
+    for (const auto &c : CONSOLE_CASES) {
+        SCOPED_TRACE(std::string(c.road) + " in a console: " + c.console);
+        const Road *road = road_named(c.road);
+        ASSERT_TRUE(road && road->args.empty());
+        Scratch scratch;
+        std::string out = scratch.dir + "/out";
+        std::string console = c.console == std::string("file") ? "Z:" + out : c.console;
+        Env env = road->env;
+        env.push_back({"LC_ALL", "fr_FR.UTF-8"});
+
+        Outcome run = run_under_wine("console_probe.exe", {console, "Z:" WINDOWS_BUILD "/chg_4917_test.exe"}, env,
+                                     scratch);
+
+        EXPECT_EQ(run.status, 0);
+        EXPECT_EQ(run.out, crlf("before " + FRESH + "\nduring " + c.during + "\nafter " + c.after + "\n"));
+        EXPECT_EQ(run.trace, crlf(road->trace));
+        if (console != c.console)
+            EXPECT_EQ(read_file(out), crlf(road->out)) << "the exact bytes, Windows-1252";
+    }
+}
 #endif
