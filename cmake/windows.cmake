@@ -1,6 +1,9 @@
-# The Windows program links to the vendor's FTD2XX.dll through an import
-# library made from our own list of the six calls. dlltool -k drops the
-# stdcall decorations from the imported names, as the DLL exports them bare.
+# The Windows program: its import library, its console, its version resource
+# and manifest, a stripped reproducible link, and the zip for the technicians.
+
+# The program links to the vendor's FTD2XX.dll through an import library made
+# from our own list of the six calls. dlltool -k drops the stdcall
+# decorations from the imported names, as the DLL exports them bare.
 find_program(DLLTOOL NAMES i686-w64-mingw32-dlltool dlltool REQUIRED)
 set(FTD2XX_IMPORT ${CMAKE_BINARY_DIR}/libFTD2XX.a)
 add_custom_command(OUTPUT ${FTD2XX_IMPORT}
@@ -13,15 +16,41 @@ add_library(ftd2xx_import STATIC IMPORTED GLOBAL)
 set_target_properties(ftd2xx_import PROPERTIES IMPORTED_LOCATION ${FTD2XX_IMPORT})
 add_dependencies(ftd2xx_import ftd2xx_import_library)
 
-# Nothing beside the exe but FTD2XX.dll and the system's own DLLs.
-set(CHG_WINDOWS_LINK -static -static-libgcc -static-libstdc++)
+# The console: accents in code page 1252, and a window that holds a whole run.
+target_sources(chg_4917 PRIVATE src/console.cpp)
+
+# The version resource and the manifest. mingw's gcc links a default manifest
+# of its own where default-manifest.o is installed; ours would clash with it.
+execute_process(COMMAND ${CMAKE_CXX_COMPILER} -print-file-name=default-manifest.o
+                OUTPUT_VARIABLE DEFAULT_MANIFEST OUTPUT_STRIP_TRAILING_WHITESPACE)
+if(IS_ABSOLUTE "${DEFAULT_MANIFEST}")
+  message(FATAL_ERROR "${DEFAULT_MANIFEST} would put a second manifest in chg_4917.exe")
+endif()
+configure_file(${PROJECT_SOURCE_DIR}/src/chg_4917.rc.in ${CMAKE_BINARY_DIR}/chg_4917.rc @ONLY)
+add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/chg_4917_rc.o
+                   COMMAND ${CMAKE_RC_COMPILER} -O coff -i ${CMAKE_BINARY_DIR}/chg_4917.rc
+                           -o ${CMAKE_BINARY_DIR}/chg_4917_rc.o
+                   DEPENDS ${CMAKE_BINARY_DIR}/chg_4917.rc ${PROJECT_SOURCE_DIR}/src/chg_4917.manifest)
+target_sources(chg_4917 PRIVATE ${CMAKE_BINARY_DIR}/chg_4917_rc.o)
+
+# Nothing beside the exe but FTD2XX.dll and the system's own DLLs. No link
+# time and no build folder in it, and no symbols in a release, so that two
+# builds of one commit give the same bytes.
+set(CHG_WINDOWS_LINK -static -static-libgcc -static-libstdc++ -Wl,--no-insert-timestamp
+                     $<$<CONFIG:Release,MinSizeRel>:-s>)
+target_compile_options(chg_4917 PRIVATE -ffile-prefix-map=${PROJECT_SOURCE_DIR}/=
+                                        -ffile-prefix-map=${PROJECT_BINARY_DIR}/=)
 target_link_options(chg_4917 PRIVATE ${CHG_WINDOWS_LINK})
 
-# The package for the technicians: the program and its note, never the
-# emulated library.
-install(TARGETS chg_4917 RUNTIME DESTINATION .)
-install(FILES ${PROJECT_SOURCE_DIR}/packaging/LISEZMOI.txt DESTINATION .)
-set(CPACK_GENERATOR ZIP)
-set(CPACK_PACKAGE_FILE_NAME chg_4917-windows)
-set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY OFF)
-include(CPack)
+# The zip for the technicians: the program and its note, with CR LF line ends
+# and the version filled in; never the emulated library.
+find_program(ZIP_PROGRAM zip REQUIRED)
+configure_file(${PROJECT_SOURCE_DIR}/packaging/LISEZMOI.txt ${CMAKE_BINARY_DIR}/LISEZMOI.txt
+               @ONLY NEWLINE_STYLE WIN32)
+set(CHG_ZIP ${CMAKE_BINARY_DIR}/chg_4917-${PROJECT_VERSION}-win32.zip)
+add_custom_target(zip ALL COMMAND ${CMAKE_COMMAND} -DZIP_PROGRAM=${ZIP_PROGRAM} -DZIP=${CHG_ZIP}
+                                  -DSOURCE_DIR=${PROJECT_SOURCE_DIR}
+                                  "-DFILES=$<TARGET_FILE:chg_4917>;${CMAKE_BINARY_DIR}/LISEZMOI.txt"
+                                  -P ${PROJECT_SOURCE_DIR}/cmake/zip.cmake
+                  WORKING_DIRECTORY ${CMAKE_BINARY_DIR} VERBATIM)
+add_dependencies(zip chg_4917)

@@ -10,6 +10,7 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include "console.h"
 #include "hexdump.h"
 #include "pause.h"
 
@@ -227,6 +228,7 @@ static void run_command(int argc, char *argv[])
 
 int main(int argc, char *argv[])
 {
+    prepare_console();
     set_header();
 
     puts("\n\n ****** Mise a jour DROVANE/TALUP 4917 ******");

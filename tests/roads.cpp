@@ -204,16 +204,26 @@ std::string mask_pointers(std::string out, unsigned pointer_size)
     return out;
 }
 
-void expect_road(const Road &road, const Outcome &run, const std::string &trace, const std::string &before,
-                 const Scratch &scratch)
+std::string crlf(const std::string &text)
 {
+    std::string out;
+    for (char c : text)
+        out += c == '\n' ? "\r\n" : std::string(1, c);
+    return out;
+}
+
+void expect_road(const Road &road, const Outcome &run, const std::string &trace, const std::string &before,
+                 const Scratch &scratch, bool windows)
+{
+    unsigned pointer_size = windows ? 4 : sizeof(void *);
+    auto text = [windows](const std::string &lines) { return windows ? crlf(lines) : lines; };
     EXPECT_EQ(run.status, 0);
-    EXPECT_EQ(mask_pointers(run.out, sizeof(void *)), START + road.out + dump_of(road.dump, sizeof(void *)));
-    EXPECT_EQ(run.trace, trace);
+    EXPECT_EQ(mask_pointers(run.out, pointer_size), text(START + road.out + dump_of(road.dump, pointer_size)));
+    EXPECT_EQ(run.trace, text(trace));
     std::string err = run.err;
     for (size_t at; (at = err.find(scratch.dir)) != std::string::npos;)
         err.replace(at, scratch.dir.size(), "{dir}");
-    EXPECT_EQ(err, road.err);
+    EXPECT_EQ(err, text(road.err));
     std::string image = read_file(scratch.image()), blank(IMAGE_SIZE, '\xff');
     if (road.after == SAME)
         EXPECT_EQ(image, before) << "the image is left as it was";

@@ -48,9 +48,11 @@ Env placed(Env env, const Scratch &scratch, const std::string &drive = "");
 // character column.
 std::string dump_of(const Record &record, unsigned pointer_size);
 std::string mask_pointers(std::string out, unsigned pointer_size);
+std::string crlf(const std::string &text);  // Windows text mode
 // Checks a run against the road, with the trace given (the fault matrix
-// changes one status in it) and the image as it was before the run.
+// changes one status in it) and the image as it was before the run; a run of
+// the 32-bit Windows program has CR LF line ends and 4-byte pointers.
 void expect_road(const Road &road, const Outcome &run, const std::string &trace, const std::string &before,
-                 const Scratch &scratch);
+                 const Scratch &scratch, bool windows = false);
 
 #endif

@@ -1,0 +1,76 @@
+// Test program, run under wine: starts PROGRAM and prints, read from outside
+// through the console, its output code page, buffer and window sizes:
+// "before" (a new console's), "during" its pause (which the test build holds
+// until the event CHG4917_PAUSE_EVENT is set) and "after" it ends.
+//   console_probe.exe new|shared|FILE PROGRAM [ARGUMENT]
+// A new console of its own (double-click), the probe's (command prompt), or
+// a new one with standard output to FILE. Exits with the program's status.
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+#include <windows.h>
+
+static void read_console(const char *when)
+{
+    HANDLE out = CreateFileA("CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                             NULL, OPEN_EXISTING, 0, NULL);
+    CONSOLE_SCREEN_BUFFER_INFO info = {};
+    GetConsoleScreenBufferInfo(out, &info);
+    printf("%s %u %dx%d %dx%d\n", when, GetConsoleOutputCP(), info.dwSize.X, info.dwSize.Y,
+           info.srWindow.Right - info.srWindow.Left + 1, info.srWindow.Bottom - info.srWindow.Top + 1);
+    CloseHandle(out);
+}
+
+// The pause has begun once the pause log names it; 30 s at most.
+static bool pause_begun(HANDLE program)
+{
+    for (int tries = 0; tries < 3000 && WaitForSingleObject(program, 10) == WAIT_TIMEOUT; tries++) {
+        char text[4096] = {};
+        FILE *log = fopen(getenv("CHG4917_PAUSE_LOG"), "rb");
+        if (log) {
+            fread(text, 1, sizeof text - 1, log);
+            fclose(log);
+        }
+        if (strstr(text, "pause "))
+            return true;
+    }
+    return false;
+}
+
+int main(int argc, char **argv)
+{
+    if (argc < 3)
+        return 2;
+    bool shared = strcmp(argv[1], "shared") == 0, to_file = !shared && strcmp(argv[1], "new") != 0;
+    HANDLE held = CreateEventA(NULL, TRUE, FALSE, "chg4917_probe");
+    SetEnvironmentVariableA("CHG4917_PAUSE_EVENT", "chg4917_probe");
+    FreeConsole();
+    AllocConsole();
+    read_console("before");
+
+    STARTUPINFOA start = {};
+    start.cb = sizeof start;
+    SECURITY_ATTRIBUTES inherited = {sizeof inherited, NULL, TRUE};
+    if (to_file) {
+        start.dwFlags = STARTF_USESTDHANDLES;
+        start.hStdOutput = start.hStdError =
+            CreateFileA(argv[1], GENERIC_WRITE, FILE_SHARE_READ, &inherited, CREATE_ALWAYS, 0, NULL);
+    }
+    char command[1024];
+    snprintf(command, sizeof command, "\"%s\" %s", argv[2], argc > 3 ? argv[3] : "");
+    PROCESS_INFORMATION program;
+    if (!CreateProcessA(NULL, command, NULL, NULL, to_file, shared ? 0 : CREATE_NEW_CONSOLE, NULL, NULL,
+                        &start, &program))
+        return 3;
+    if (!shared)
+        FreeConsole();
+    // Attached, the probe keeps the program's console alive after it ends.
+    if (pause_begun(program.hProcess) && (shared || AttachConsole(program.dwProcessId)))
+        read_console("during");
+    SetEvent(held);
+    WaitForSingleObject(program.hProcess, INFINITE);
+    read_console("after");
+    DWORD status = 1;
+    GetExitCodeProcess(program.hProcess, &status);
+    return (int)status;
+}
