@@ -1,7 +1,7 @@
-// The test build's pause: records the pause instead of waiting, appending
-// "pause N" to the file named by CHG4917_PAUSE_LOG. On Windows it then holds
-// until the event CHG4917_PAUSE_EVENT names is set (30 s at most), if any:
-// tests/console_probe.cpp reads the console meanwhile.
+// The test build's pause: appends "pause N" to the file CHG4917_PAUSE_LOG
+// names instead of waiting. On Windows it then holds until the event that
+// CHG4917_PAUSE_EVENT names, if any, is set (30 s at most), while
+// tests/console_probe.cpp reads the console.
 #include <stdio.h>
 #include <stdlib.h>
 
@@ -14,12 +14,8 @@ void pause_seconds(unsigned seconds)
 {
     const char *path = getenv("CHG4917_PAUSE_LOG");
     FILE *log = path && *path ? fopen(path, "a") : NULL;
-    if (log) {
-        fprintf(log, "pause %u\n", seconds);
-        fclose(log);
-    } else {
-        fprintf(stderr, "(pause of %u s skipped)\n", seconds);
-    }
+    if (!log || fprintf(log, "pause %u\n", seconds) < 0 || fclose(log) != 0)
+        fprintf(stderr, "(pause of %u s not recorded)\n", seconds);
 #ifdef _WIN32
     const char *name = getenv("CHG4917_PAUSE_EVENT");
     HANDLE event = name && *name ? OpenEventA(SYNCHRONIZE, FALSE, name) : NULL;
