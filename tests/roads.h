@@ -38,7 +38,10 @@ inline std::string readback(unsigned s) { return call("FT_EE_Read buffers", s); 
 inline std::string erase(unsigned s) { return call("FT_EraseEE", s); }
 inline std::string program(unsigned s) { return call("FT_EE_Program buffers, null serial", s); }
 static const std::string LIST = count(0) + list(0), OPEN = call("FT_Open 0", 0), CLOSE = call("FT_Close", 0),
-                         CLOSE_NULL = call("FT_Close null", 1), PAUSE5 = "pause 5\n", PAUSE7 = "pause 7\n";
+                         CLOSE_NULL = call("FT_Close null", 1), PAUSE5 = "pause 5\n";
+// The 7-second roads leave stdout to be flushed by the end of the process;
+// only the Linux test build can tell.
+static const std::string UNFLUSHED = " with output not flushed", PAUSE7 = "pause 7" + UNFLUSHED + "\n";
 
 // Brings the image of scratch to the box's state and returns its bytes.
 std::string prepare(Box box, const Scratch &scratch);
@@ -49,6 +52,7 @@ Env placed(Env env, const Scratch &scratch, const std::string &drive = "");
 std::string dump_of(const Record &record, unsigned pointer_size);
 std::string mask_pointers(std::string out, unsigned pointer_size);
 std::string crlf(const std::string &text);  // Windows text mode
+std::string windows_trace(std::string trace);
 // Checks a run against the road, with the trace given (the fault matrix
 // changes one status in it) and the image as it was before the run; a run of
 // the 32-bit Windows program has CR LF line ends and 4-byte pointers.
