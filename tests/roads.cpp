@@ -219,14 +219,13 @@ std::string windows_trace(std::string trace)
     return crlf(trace);
 }
 
-void expect_road(const Road &road, const Outcome &run, const std::string &trace, const std::string &before,
-                 const Scratch &scratch, bool windows)
+void expect_road(const Road &road, const Outcome &run, const std::string &before, const Scratch &scratch, bool windows)
 {
     unsigned pointer_size = windows ? 4 : sizeof(void *);
     auto text = [windows](const std::string &lines) { return windows ? crlf(lines) : lines; };
     EXPECT_EQ(run.status, 0);
     EXPECT_EQ(mask_pointers(run.out, pointer_size), text(START + road.out + dump_of(road.dump, pointer_size)));
-    EXPECT_EQ(run.trace, windows ? windows_trace(trace) : trace);
+    EXPECT_EQ(run.trace, windows ? windows_trace(road.trace) : road.trace);
     std::string err = run.err;
     for (size_t at; (at = err.find(scratch.dir)) != std::string::npos;)
         err.replace(at, scratch.dir.size(), "{dir}");

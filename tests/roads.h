@@ -5,7 +5,7 @@
 #ifndef ROADS_H
 #define ROADS_H
 
-#include <ostream>
+#include <gtest/gtest.h>
 
 #include "run_program.h"
 #include "transcripts.h"
@@ -26,7 +26,7 @@ struct Road {
     void (*spoil)(const Scratch &) = nullptr;  // spoils the image before the run
 };
 inline void PrintTo(const Road &road, std::ostream *os) { *os << road.name; }
-
+class RoadTest : public testing::TestWithParam<Road> {};
 extern const std::vector<Road> ROADS;
 const Road &road_named(const std::string &name);
 
@@ -39,24 +39,22 @@ inline std::string erase(unsigned s) { return call("FT_EraseEE", s); }
 inline std::string program(unsigned s) { return call("FT_EE_Program buffers, null serial", s); }
 static const std::string LIST = count(0) + list(0), OPEN = call("FT_Open 0", 0), CLOSE = call("FT_Close", 0),
                          CLOSE_NULL = call("FT_Close null", 1), PAUSE5 = "pause 5\n";
-// The 7-second roads leave stdout to be flushed by the end of the process;
-// only the Linux test build can tell.
+// The 7-second roads leave stdout to the end of the process to flush; only
+// the Linux test build can tell.
 static const std::string UNFLUSHED = " with output not flushed", PAUSE7 = "pause 7" + UNFLUSHED + "\n";
 
 // Brings the image of scratch to the box's state and returns its bytes.
 std::string prepare(Box box, const Scratch &scratch);
 Env placed(Env env, const Scratch &scratch, const std::string &drive = "");
-// The dump of a record, with the bytes of its four string pointers, which
-// change from run to run, masked: PP in the hexadecimal fields, p in the
-// character column.
+// The dump of a record, and a run's output, with the bytes of the four string
+// pointers, which change from run to run, masked: PP, and p in the characters.
 std::string dump_of(const Record &record, unsigned pointer_size);
 std::string mask_pointers(std::string out, unsigned pointer_size);
-std::string crlf(const std::string &text);  // Windows text mode
+// Checks a run against the road, given the image as it was before the run. A
+// run of the 32-bit Windows program has CR LF line ends and 4-byte pointers.
+void expect_road(const Road &road, const Outcome &run, const std::string &before, const Scratch &scratch,
+                 bool windows = false);
+std::string crlf(const std::string &text);
 std::string windows_trace(std::string trace);
-// Checks a run against the road, with the trace given (the fault matrix
-// changes one status in it) and the image as it was before the run; a run of
-// the 32-bit Windows program has CR LF line ends and 4-byte pointers.
-void expect_road(const Road &road, const Outcome &run, const std::string &trace, const std::string &before,
-                 const Scratch &scratch, bool windows = false);
 
 #endif
