@@ -1,14 +1,43 @@
-// The roads of a run through the program: the box it starts from, its
-// arguments and emulator settings, and what it must print, call, wait and
-// leave in the EEPROM. One table serves the road tests, the fault matrix and
+// The test harness: runs a built program as a process on the emulated box,
+// and the one table of the roads of a run, each with the box it starts from,
+// its arguments and emulator settings, and what it must print, call, wait and
+// leave in the EEPROM. The table serves the road tests, the fault matrix and
 // the Windows program's runs under wine.
 #ifndef ROADS_H
 #define ROADS_H
 
 #include <gtest/gtest.h>
 
-#include "run_program.h"
+#include <string>
+#include <utility>
+#include <vector>
+
 #include "transcripts.h"
+
+using Args = std::vector<std::string>;
+using Env = std::vector<std::pair<std::string, std::string>>;
+
+struct Outcome {
+    std::string out, err;  // standard output and error, byte for byte
+    int status;            // exit status, or -1 when the process did not exit
+    std::string trace;     // the library calls and the pauses, one a line
+};
+
+// A folder of its own for one test, removed with it; holds the EEPROM image.
+struct Scratch {
+    Scratch();
+    ~Scratch();
+    std::string dir;
+    std::string image() const { return dir + "/box.eeprom"; }
+};
+
+// Runs command with no input, without the FTEMU_ and CHG4917_ variables of
+// this process but with env (a later setting of a name wins), and the trace
+// going to a file in scratch, whose path drive precedes ("Z:" under wine). A
+// failed system call throws, failing the test.
+Outcome run_program(const Args &command, const Env &env, const Scratch &scratch, const std::string &drive = "");
+std::string read_file(const std::string &path);  // "" when there is no file
+void write_file(const std::string &path, const std::string &bytes);
 
 enum After { SAME, LEFT_BLANK, WRITTEN };  // in the image: as it was, blank, or written
 enum Box { FACTORY_BOX, BLANK_BOX, UPDATED_BOX, CUT_BOX };  // CUT: a programming cut after the erase
@@ -18,7 +47,7 @@ struct Road {
     Args args;
     Env env;            // {dir} stands for the test's folder, here and in err
     std::string out;    // standard output after START, up to the dump
-    Record dump;        // the record dumped at the end, if any
+    std::string dump;   // the record dumped at the end, if any
     std::string trace;  // the library calls with their statuses, then the pause
     After after = SAME;
     Box box = FACTORY_BOX;
@@ -48,7 +77,7 @@ std::string prepare(Box box, const Scratch &scratch);
 Env placed(Env env, const Scratch &scratch, const std::string &drive = "");
 // The dump of a record, and a run's output, with the bytes of the four string
 // pointers, which change from run to run, masked: PP, and p in the characters.
-std::string dump_of(const Record &record, unsigned pointer_size);
+std::string dump_of(const std::string &record, unsigned pointer_size);
 std::string mask_pointers(std::string out, unsigned pointer_size);
 // Checks a run against the road, given the image as it was before the run. A
 // run of the 32-bit Windows program has CR LF line ends and 4-byte pointers.

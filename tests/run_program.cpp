@@ -1,4 +1,4 @@
-#include "run_program.h"
+#include "roads.h"
 
 #include <errno.h>
 #include <fcntl.h>
@@ -85,13 +85,4 @@ Outcome run_program(const Args &command, const Env &env, const Scratch &scratch,
     while (waitpid(pid, &status, 0) < 0)
         check(errno == EINTR, "waitpid");
     return {read_file(out), read_file(err), WIFEXITED(status) ? WEXITSTATUS(status) : -1, read_file(trace)};
-}
-
-Outcome run_chg(const Args &args, const Env &env, const Scratch &scratch)
-{
-    Args command = {CHG_TEST_PROGRAM};
-    command.insert(command.end(), args.begin(), args.end());
-    Env settings = {{"FTEMU_IMAGE", scratch.image()}};
-    settings.insert(settings.end(), env.begin(), env.end());
-    return run_program(command, settings, scratch);
 }

@@ -27,13 +27,6 @@ static const DumpCase CASES[] = {
     {"thirty_three_bytes", run_of('a', 26) + "012345Z",
      "0x000000: 61 62 63 64 65 66 67 68 69 6a 6b 6c 6d 6e 6f 70 71 72 73 74 75 76 77 78 79 7a 30 31 32 33 34 35 "
      "abcdefghijklmnopqrstuvwxyz012345\n0x000020: 5a " + spaces(31 * 3) + "Z" + spaces(31) + "\n"},
-    {"record_of_88_bytes", run_of(0x30, 64) + run_of(0x70, 24),
-     "0x000000: 30 31 32 33 34 35 36 37 38 39 3a 3b 3c 3d 3e 3f 40 41 42 43 44 45 46 47 48 49 4a 4b 4c 4d 4e 4f "
-     "0123456789:;<=>?@ABCDEFGHIJKLMNO\n"
-     "0x000020: 50 51 52 53 54 55 56 57 58 59 5a 5b 5c 5d 5e 5f 60 61 62 63 64 65 66 67 68 69 6a 6b 6c 6d 6e 6f "
-     "PQRSTUVWXYZ[\\]^_`abcdefghijklmno\n"
-     "0x000040: 70 71 72 73 74 75 76 77 78 79 7a 7b 7c 7d 7e 7f 80 81 82 83 84 85 86 87 " + spaces(8 * 3) +
-         "pqrstuvwxyz{|}~........." + spaces(8) + "\n"},
     {"non_printing_bytes", std::string("\x00\x1f\x7f\x80\xff\x20\x7e", 7),
      "0x000000: 00 1f 7f 80 ff 20 7e " + spaces(25 * 3) + "..... ~" + spaces(25) + "\n"},
 };

@@ -46,27 +46,20 @@ static const std::string MEMORY_FACTORY_UNTERMINATED =
     "Memory content\n" + identity("UsineUsineUsineUsineUsineUsineUs", "USINE-01USINE-01",
                                   "Coffret 4917 non configureCoffret 4917 non configureCoffret 4917", "6015");
 
-// The record dumped at the end of a road, in hexadecimal: VendorId and
-// ProductId, then, past the header and the four string pointers, the group
-// from MaxPower to USBVersion (16 bytes) and the extension fields (40 bytes).
-struct Record {
-    const char *ids, *group, *extension;
-};
-static const char *const FACTORY_GROUP = "5a 00 01 00 00 00 01 00 00 00 00 01 01 01 00 02",
-                         *const ZERO_GROUP = "00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00";
-static const char *const FACTORY_EXTENSION = "01 00 00 00 00 01 01 00 00 02 00 00 00 00 00 01 00 00 00 01 00 01 40 01 01 00 00 01 00 00 "
-                                             "00 00 00 03 02 00 01 05 01 00",
-                         *const ZERO_EXTENSION = "00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 "
-                                                 "00 00 00 00 00 00 00 00 00 00";
-static const Record NO_DUMP = {nullptr, nullptr, nullptr};
-static const Record FACTORY = {"03 04 15 60", FACTORY_GROUP, FACTORY_EXTENSION};
-// Written after a read of a factory box, which left its own extension fields.
-static const Record OVER_FACTORY = {"03 04 01 60", ZERO_GROUP, FACTORY_EXTENSION};
-static const Record OVER_BLANK = {"03 04 01 60", ZERO_GROUP, ZERO_EXTENSION};
-// Read back blank or failed after a read of a factory box: the ids cleared.
-static const Record IDS_ZEROED = {"00 00 00 00", FACTORY_GROUP, FACTORY_EXTENSION};
-static const Record NEVER_FILLED = {"00 00 00 00", ZERO_GROUP, ZERO_EXTENSION};
-// Written after a read of a factory box, then read back blank or failed.
-static const Record NOT_READ_BACK = {"00 00 00 00", ZERO_GROUP, FACTORY_EXTENSION};
+// The record dumped at the end of a road, in hexadecimal, but for its header
+// and four string pointers: VendorId and ProductId, the group from MaxPower to
+// USBVersion, and the extension fields.
+static const std::string FACTORY_GROUP = "5a 00 01 00 00 00 01 00 00 00 00 01 01 01 00 02 ",
+                         ZERO_GROUP = "00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 ",
+                         FACTORY_EXTENSION = "01 00 00 00 00 01 01 00 00 02 00 00 00 00 00 01 00 00 00 01 00 01 40 01 01 00 00 01 "
+                                             "00 00 00 00 00 03 02 00 01 05 01 00",
+                         ZERO_EXTENSION = "00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 "
+                                          "00 00 00 00 00 00 00 00 00 00 00 00";
+static const std::string NO_DUMP = "", FACTORY = "03 04 15 60 " + FACTORY_GROUP + FACTORY_EXTENSION,
+                         OVER_FACTORY = "03 04 01 60 " + ZERO_GROUP + FACTORY_EXTENSION,  // written after a factory box was read
+                         OVER_BLANK = "03 04 01 60 " + ZERO_GROUP + ZERO_EXTENSION,
+                         IDS_ZEROED = "00 00 00 00 " + FACTORY_GROUP + FACTORY_EXTENSION,  // a factory box read, then a blank or failed read
+                         NEVER_FILLED = "00 00 00 00 " + ZERO_GROUP + ZERO_EXTENSION,
+                         NOT_READ_BACK = "00 00 00 00 " + ZERO_GROUP + FACTORY_EXTENSION;  // written over a factory box, then a blank or failed read
 
 #endif
