@@ -1,12 +1,11 @@
 // Run under wine by the console test: starts PROGRAM and prints, read from
 // outside through the console, its output code page, buffer and window sizes
 // "before" (a new console's), "during" its pause (which the test build holds
-// until the event CHG4917_PAUSE_EVENT is set) and "after" it ends.
+// while the event chg4917_resume is not set) and "after" it ends.
 //   console_probe.exe new|shared|FILE PROGRAM
 // PROGRAM gets a new console (a double-click), the probe's own (a command
 // prompt), or a new one with its output going to FILE.
 #include <stdio.h>
-#include <stdlib.h>
 #include <string.h>
 #include <windows.h>
 
@@ -21,27 +20,12 @@ static void read_console(const char *when)
     CloseHandle(out);
 }
 
-// The pause has begun once the pause log names it; 30 s at most.
-static bool pause_begun(HANDLE program)
-{
-    for (int tries = 0; tries < 3000 && WaitForSingleObject(program, 10) == WAIT_TIMEOUT; tries++) {
-        char text[4096] = {};
-        FILE *log = fopen(getenv("CHG4917_PAUSE_LOG"), "rb");
-        if (log && fread(text, 1, sizeof text - 1, log) > 0 && strstr(text, "pause "))
-            return fclose(log) == 0;
-        if (log)
-            fclose(log);
-    }
-    return false;
-}
-
 int main(int argc, char **argv)
 {
     if (argc != 3)
         return 2;
     bool shared = strcmp(argv[1], "shared") == 0, to_file = !shared && strcmp(argv[1], "new") != 0;
-    HANDLE held = CreateEventA(NULL, TRUE, FALSE, "chg4917_probe");
-    SetEnvironmentVariableA("CHG4917_PAUSE_EVENT", "chg4917_probe");
+    HANDLE paused = CreateEventA(NULL, TRUE, FALSE, "chg4917_paused"), resume = CreateEventA(NULL, TRUE, FALSE, "chg4917_resume");
     FreeConsole();
     AllocConsole();
     read_console("before");
@@ -58,9 +42,10 @@ int main(int argc, char **argv)
     if (!shared)
         FreeConsole();
     // Attached, the probe keeps the program's console alive after it ends.
-    if (pause_begun(program.hProcess) && (shared || AttachConsole(program.dwProcessId)))
+    HANDLE pausing[] = {paused, program.hProcess};
+    if (WaitForMultipleObjects(2, pausing, FALSE, 30000) == WAIT_OBJECT_0 && (shared || AttachConsole(program.dwProcessId)))
         read_console("during");
-    SetEvent(held);
+    SetEvent(resume);
     WaitForSingleObject(program.hProcess, INFINITE);
     read_console("after");
     return 0;

@@ -1,8 +1,7 @@
 // The test build's pause: appends "pause N" to the file CHG4917_PAUSE_LOG
-// names instead of waiting. On Windows it then holds until the event that
-// CHG4917_PAUSE_EVENT names, if any, is set (30 s at most), while
-// tests/console_probe.cpp reads the console. On Linux it also says when
-// output is still waiting in stdout's buffer, not shown before the pause.
+// names instead of waiting. On Linux it also says when output is still in
+// stdout's buffer, not shown before the pause. On Windows, started by
+// tests/console_probe.cpp, it holds while the probe reads the console.
 #include <stdio.h>
 #include <stdlib.h>
 #ifdef __GLIBC__
@@ -26,11 +25,9 @@ void pause_seconds(unsigned seconds)
     if (!log || fprintf(log, "pause %u%s\n", seconds, unflushed) < 0 || fclose(log) != 0)
         fprintf(stderr, "(pause of %u s not recorded)\n", seconds);
 #ifdef _WIN32
-    const char *name = getenv("CHG4917_PAUSE_EVENT");
-    HANDLE event = name && *name ? OpenEventA(SYNCHRONIZE, FALSE, name) : NULL;
-    if (event) {
-        WaitForSingleObject(event, 30000);
-        CloseHandle(event);
-    }
+    HANDLE paused = OpenEventA(EVENT_MODIFY_STATE, FALSE, "chg4917_paused");
+    HANDLE resume = OpenEventA(SYNCHRONIZE, FALSE, "chg4917_resume");
+    if (paused && resume && SetEvent(paused))
+        WaitForSingleObject(resume, 30000);
 #endif
 }

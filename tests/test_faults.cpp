@@ -1,8 +1,7 @@
-// The fault matrix, as more roads for the road test: on six roads, each
-// library call at each point it is made returns, in turn, every status from 0
-// to 18 and 0xffffffff. Each run must take the road of the table that the
-// status leads to, with the injected status in its trace at the point
-// faulted. An injected 0 is no fault.
+// The fault matrix, as more roads for the road test: on six roads, each call
+// at each point it is made returns, in turn, every status from 0 to 18 and
+// 0xffffffff, and the run must take the road of the table that the status
+// leads to, with that status in its trace. An injected 0 is no fault.
 #include <gtest/gtest.h>
 
 #include <map>
@@ -12,8 +11,8 @@
 
 namespace {
 
-// The n-th call of one library function, the road that a failure there leads
-// to, and the statuses that lead elsewhere.
+// The n-th call of a function, the road a failure there leads to, and the
+// statuses that lead elsewhere.
 struct Point {
     const char *call;
     unsigned nth;
@@ -71,12 +70,12 @@ std::vector<Road> matrix()
                 const Road &normal = road_named(base.first);
                 auto found = point.on_status.find(s);
                 Road fault = s == 0 ? normal : road_named(found != point.on_status.end() ? found->second : point.on_failure);
-                std::string at = std::string(point.call) + "_" + std::to_string(point.nth);
-                fault.name = std::string(base.first) + "_" + at + "_status_" + std::to_string(s);
+                std::string call = point.call, nth = std::to_string(point.nth), status = std::to_string(s);
+                fault.name = base.first + ("_" + call) + "_" + nth + "_status_" + status;
                 fault.args = normal.args;
                 fault.box = normal.box;
-                fault.env = {{"FTEMU_FAIL", std::string(point.call) + ":" + std::to_string(point.nth) + "=" + std::to_string(s)}};
-                fault.trace = s ? with_status(fault.trace, point.call, point.nth, s) : fault.trace;
+                fault.env = {{"FTEMU_FAIL", call + ":" + nth + "=" + status}};
+                fault.trace = s ? with_status(fault.trace, call, point.nth, s) : fault.trace;
                 cases.push_back(fault);
             }
     return cases;
