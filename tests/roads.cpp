@@ -152,7 +152,24 @@ Env placed(Env env, const Scratch &scratch, const std::string &drive)
     return env;
 }
 
-std::string dump_of(const std::string &record, unsigned pointer_size)
+// A run's output with the bytes of the four string pointers of its dump, which
+// change from run to run, masked: PP, and p in the characters. Dump lines are
+// 138 characters: the offset (10), 32 byte fields of three, 32 characters.
+static std::string mask_pointers(std::string out, unsigned pointer_size)
+{
+    size_t dump = out.find("0x000000: "), line = out.find('\n', dump) - dump + 1;  // with its line end
+    for (size_t byte = 16; dump != std::string::npos && byte < 16 + 4 * pointer_size; byte++) {
+        size_t at = dump + byte / 32 * line;
+        if (at + 138 <= out.size() && out[at + 10 + 3 * (byte % 32)] != ' ') {
+            out.replace(at + 10 + 3 * (byte % 32), 2, "PP");
+            out[at + 106 + byte % 32] = 'p';
+        }
+    }
+    return out;
+}
+
+// The dump of a record given in hexadecimal but for its header and pointers.
+static std::string dump_of(const std::string &record, unsigned pointer_size)
 {
     if (record.empty())
         return "";
@@ -164,21 +181,6 @@ std::string dump_of(const std::string &record, unsigned pointer_size)
     hexdump(bytes.data(), (uint32_t)bytes.size());
     fflush(stdout);
     return mask_pointers(testing::internal::GetCapturedStdout(), pointer_size);
-}
-
-// Dump lines are 138 characters: the offset field (10), 32 byte fields of
-// three characters, then the 32 characters.
-std::string mask_pointers(std::string out, unsigned pointer_size)
-{
-    size_t dump = out.find("0x000000: "), line = out.find('\n', dump) - dump + 1;  // with its line end
-    for (size_t byte = 16; dump != std::string::npos && byte < 16 + 4 * pointer_size; byte++) {
-        size_t at = dump + byte / 32 * line;
-        if (at + 138 <= out.size() && out[at + 10 + 3 * (byte % 32)] != ' ') {
-            out.replace(at + 10 + 3 * (byte % 32), 2, "PP");
-            out[at + 106 + byte % 32] = 'p';
-        }
-    }
-    return out;
 }
 
 std::string crlf(const std::string &text)

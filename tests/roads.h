@@ -75,10 +75,6 @@ static const std::string UNFLUSHED = " with output not flushed", PAUSE7 = "pause
 // Brings the image of scratch to the box's state and returns its bytes.
 std::string prepare(Box box, const Scratch &scratch);
 Env placed(Env env, const Scratch &scratch, const std::string &drive = "");
-// The dump of a record, and a run's output, with the bytes of the four string
-// pointers, which change from run to run, masked: PP, and p in the characters.
-std::string dump_of(const std::string &record, unsigned pointer_size);
-std::string mask_pointers(std::string out, unsigned pointer_size);
 // Checks a run against the road, given the image as it was before the run. A
 // run of the 32-bit Windows program has CR LF line ends and 4-byte pointers.
 void expect_road(const Road &road, const Outcome &run, const std::string &before, const Scratch &scratch,

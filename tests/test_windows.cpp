@@ -130,8 +130,8 @@ TEST(WindowsPause, TheRealProgramWaitsFiveSeconds)
 // a new one of its own, the probe's own shared with it, or a new one with the
 // output going to a file. A new console of French Windows under wine has code
 // page 850, a buffer of 80x150 and a window of 80x25; wine's null display
-// (1024x768) fits a window of 128x46 at most, so the window stops at 128
-// columns while the buffer takes the 140 of a dump line.
+// driver (1024x768, set by run-tests) fits a window of 128x46 at most, so the
+// window stops at 128 columns while the buffer takes the 140 of a dump line.
 TEST(WindowsConsole, ShowsTheAccentsAndAWholeRunThenPutsTheCodePageBack)
 {
     const std::string FRESH = "850 80x150 80x25", FITTED = "140x150 128x40";
@@ -142,8 +142,6 @@ TEST(WindowsConsole, ShowsTheAccentsAndAWholeRunThenPutsTheCodePageBack)
                  {"probe_unreadable", "new", "1252 " + FITTED, "850 " + FITTED},  // ends through exit()
                  {"two_devices", "file", FRESH, FRESH},
                  {"two_devices", "shared", "1252 80x150 80x25", FRESH}};
-    // Wine shows a console in a window; its null display driver needs no X server.
-    output_of("WINEPREFIX='" WINE_PREFIX "' '" WINE "' reg add 'HKCU\\Software\\Wine\\Drivers' /v Graphics /d null /f");
     for (const auto &c : cases) {
         SCOPED_TRACE(c.road + " in a console: "s + c.console);
         const Road &road = road_named(c.road);
