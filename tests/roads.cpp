@@ -104,7 +104,6 @@ const std::vector<Road> ROADS = {
     // Only the exact command words count.
     usage("unknown_argument", "Read"),
     usage("unknown_argument_write2", "WRITE2"),
-    usage("empty_argument", ""),
     usage("trailing_space", "READ "),
     usage("argument_of_100000_characters", std::string(100000, 'R')),
     {"unknown_argument_blank_box", {"Read"}, {}, BLANK + USAGE, NO_DUMP, opened(probe(15)), SAME, BLANK_BOX},
@@ -115,12 +114,9 @@ const std::vector<Road> ROADS = {
     // An image that can be read but not written: the erase and the programming fail, one line each.
     {"write_on_a_read_only_image", WRITE, {}, WRITE_VID + ERASE_FAILED + IDENTITY + MEMORY_FACTORY, FACTORY,
      opened(probe(0) + erase(13) + program(12) + readback(0)), SAME, FACTORY_BOX, DENIED + DENIED, read_only},
-    // Settings that cannot be parsed: every call fails with 18.
+    // A setting that cannot be parsed: every call fails with 18.
     {"device_count_not_a_number", AUTO, {{"FTEMU_DEVICES", "one"}}, NO_BOX, NO_DUMP, count(18) + PAUSE5, SAME, FACTORY_BOX,
      "ftemu: FTEMU_DEVICES='one' cannot be used: expected a number from 0 to 4294967295\n"},
-    {"fault_rule_on_an_unknown_call", AUTO, fail("FT_Nothing=3"), NO_BOX, NO_DUMP, count(18) + PAUSE5, SAME, FACTORY_BOX,
-     "ftemu: FTEMU_FAIL='FT_Nothing=3' cannot be used: expected CALL[:N]=STATUS[,...] with CALL one of FT_ListDevices, "
-     "FT_Open, FT_EE_Read, FT_EraseEE, FT_EE_Program, FT_Close, N from 1, STATUS a number, at most 32 rules\n"},
 };
 
 const Road &road_named(const std::string &name)
@@ -142,14 +138,6 @@ std::string prepare(Box box, const Scratch &scratch)
         EXPECT_EQ(run_program({CHG_TEST_PROGRAM}, {{"FTEMU_IMAGE", scratch.image()}, {"FTEMU_FAIL", box == CUT_BOX ? "FT_EE_Program=4" : ""}},
                               scratch).status, 0);
     return read_file(scratch.image());
-}
-
-Env placed(Env env, const Scratch &scratch, const std::string &drive)
-{
-    for (auto &setting : env)
-        for (size_t at; (at = setting.second.find("{dir}")) != std::string::npos;)
-            setting.second.replace(at, 5, drive + scratch.dir);
-    return env;
 }
 
 // A run's output with the bytes of the four string pointers of its dump, which

@@ -45,13 +45,13 @@ enum Box { FACTORY_BOX, BLANK_BOX, UPDATED_BOX, CUT_BOX };  // CUT: a programmin
 struct Road {
     std::string name;
     Args args;
-    Env env;            // {dir} stands for the test's folder, here and in err
+    Env env;
     std::string out;    // standard output after START, up to the dump
     std::string dump;   // the record dumped at the end, if any
     std::string trace;  // the library calls with their statuses, then the pause
     After after = SAME;
     Box box = FACTORY_BOX;
-    std::string err = "";
+    std::string err = "";  // {dir} stands for the test's folder
     void (*spoil)(const Scratch &) = nullptr;  // spoils the image before the run
 };
 inline void PrintTo(const Road &road, std::ostream *os) { *os << road.name; }
@@ -74,7 +74,6 @@ static const std::string UNFLUSHED = " with output not flushed", PAUSE7 = "pause
 
 // Brings the image of scratch to the box's state and returns its bytes.
 std::string prepare(Box box, const Scratch &scratch);
-Env placed(Env env, const Scratch &scratch, const std::string &drive = "");
 // Checks a run against the road, given the image as it was before the run. A
 // run of the 32-bit Windows program has CR LF line ends and 4-byte pointers.
 void expect_road(const Road &road, const Outcome &run, const std::string &before, const Scratch &scratch,

@@ -24,7 +24,7 @@ TEST_P(RoadTest, PrintsCallsPausesAndLeavesTheBoxAsExpected)
         road.spoil(scratch);
     std::string before = read_file(scratch.image());
     Args command = {CHG_TEST_PROGRAM};
-    Env env = placed(road.env, scratch);
+    Env env = road.env;
     env.insert(env.begin(), {"FTEMU_IMAGE", scratch.image()});
     struct stat image;
     if (geteuid() == 0 && stat(scratch.image().c_str(), &image) == 0 && !(image.st_mode & 0222)) {
