@@ -1,10 +1,8 @@
-// Run under wine by the console test: starts PROGRAM and prints, read from
-// outside through the console, its output code page, buffer and window sizes
-// "before" (a new console's), "during" its pause (which the test build holds
-// while the event chg4917_resume is not set) and "after" it ends.
-//   console_probe.exe new|shared|FILE PROGRAM
-// PROGRAM gets a new console (a double-click), the probe's own (a command
-// prompt), or a new one with its output going to FILE.
+// console_probe.exe new|shared|FILE PROGRAM: starts PROGRAM in a new console
+// (a double-click), in the probe's own (a command prompt) or in a new one with
+// its output to FILE, and prints that console's output code page, buffer and
+// window sizes "before", "during" the pause (the test build holds it until
+// chg4917_resume is set) and "after" PROGRAM ends.
 #include <stdio.h>
 #include <string.h>
 #include <windows.h>

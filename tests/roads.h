@@ -1,8 +1,6 @@
-// The test harness: runs a built program as a process on the emulated box,
-// and the one table of the roads of a run, each with the box it starts from,
-// its arguments and emulator settings, and what it must print, call, wait and
-// leave in the EEPROM. The table serves the road tests, the fault matrix and
-// the Windows program's runs under wine.
+// The test harness, which runs a built program as a process on the emulated
+// box, and the one table of the roads of a run, which serves the road test,
+// the fault matrix and the Windows program's runs under wine.
 #ifndef ROADS_H
 #define ROADS_H
 
@@ -31,10 +29,9 @@ struct Scratch {
     std::string image() const { return dir + "/box.eeprom"; }
 };
 
-// Runs command with no input, without the FTEMU_ and CHG4917_ variables of
-// this process but with env (a later setting of a name wins), and the trace
-// going to a file in scratch, whose path drive precedes ("Z:" under wine). A
-// failed system call throws, failing the test.
+// Runs command with no input and env (a later setting of a name wins) in place
+// of our FTEMU_ and CHG4917_ variables, with the trace going to a file in
+// scratch, whose path drive precedes ("Z:" under wine). Failures throw.
 Outcome run_program(const Args &command, const Env &env, const Scratch &scratch, const std::string &drive = "");
 std::string read_file(const std::string &path);  // "" when there is no file
 void write_file(const std::string &path, const std::string &bytes);

@@ -121,12 +121,10 @@ TEST(WindowsPause, TheRealProgramWaitsFiveSeconds)
     EXPECT_LT(seconds, 6.5);
 }
 
-// The console of a run of the test build, read from outside by console_probe:
-// a new one of its own, the probe's own shared with it, or a new one with the
-// output going to a file. A new console of French Windows under wine has code
-// page 850, a buffer of 80x150 and a window of 80x25; wine's null display
-// driver (1024x768, set by run-tests) fits a window of 128x46 at most, so the
-// window stops at 128 columns while the buffer takes the 140 of a dump line.
+// The console of a run, read from outside by console_probe: a new one, the
+// probe's own, or a new one with the output to a file. Under wine, a French
+// console starts at code page 850, 80x150 and 80x25; the null display driver
+// (1024x768) allows 128x46 at most, so the window stops short of 140 columns.
 TEST(WindowsConsole, ShowsTheAccentsAndAWholeRunThenPutsTheCodePageBack)
 {
     const std::string FRESH = "850 80x150 80x25", FITTED = "140x150 128x40";

@@ -46,9 +46,8 @@ static const std::string MEMORY_FACTORY_UNTERMINATED =
     "Memory content\n" + identity("UsineUsineUsineUsineUsineUsineUs", "USINE-01USINE-01",
                                   "Coffret 4917 non configureCoffret 4917 non configureCoffret 4917", "6015");
 
-// The record dumped at the end of a road, in hexadecimal, but for its header
-// and four string pointers: VendorId and ProductId, the group from MaxPower to
-// USBVersion, and the extension fields.
+// The record dumped at the end of a road, in hexadecimal, from VendorId on but
+// for the string pointers: the ids, MaxPower to USBVersion, the extensions.
 static const std::string FACTORY_GROUP = "5a 00 01 00 00 00 01 00 00 00 00 01 01 01 00 02 ",
                          ZERO_GROUP = "00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 ",
                          FACTORY_EXTENSION = "01 00 00 00 00 01 01 00 00 02 00 00 00 00 00 01 00 00 00 01 00 01 40 01 01 00 00 01 "
