@@ -36,7 +36,6 @@ Outcome run_program(const Args &command, const Env &env, const Scratch &scratch,
 std::string read_file(const std::string &path);  // "" when there is no file
 void write_file(const std::string &path, const std::string &bytes);
 
-enum After { SAME, LEFT_BLANK, WRITTEN };  // in the image: as it was, blank, or written
 enum Box { FACTORY_BOX, BLANK_BOX, UPDATED_BOX, CUT_BOX };  // CUT: a programming cut after the erase
 
 struct Road {
@@ -46,7 +45,6 @@ struct Road {
     std::string out;    // standard output after START, up to the dump
     std::string dump;   // the record dumped at the end, if any
     std::string trace;  // the library calls with their statuses, then the pause
-    After after = SAME;
     Box box = FACTORY_BOX;
     std::string err = "";  // {dir} stands for the test's folder
     void (*spoil)(const Scratch &) = nullptr;  // spoils the image before the run
@@ -71,8 +69,9 @@ static const std::string UNFLUSHED = " with output not flushed", PAUSE7 = "pause
 
 // Brings the image of scratch to the box's state and returns its bytes.
 std::string prepare(Box box, const Scratch &scratch);
-// Checks a run against the road, given the image as it was before the run. A
-// run of the 32-bit Windows program has CR LF line ends and 4-byte pointers.
+// Checks a run against the road, given the image as it was before the run
+// (a spoilt one must stay so). A run of the 32-bit Windows program has CR LF
+// line ends and 4-byte pointers.
 void expect_road(const Road &road, const Outcome &run, const std::string &before, const Scratch &scratch,
                  bool windows = false);
 std::string crlf(const std::string &text);
