@@ -20,7 +20,14 @@ static std::string output_of(const std::string &command)
     return read_file(scratch.dir + "/out");
 }
 
-TEST(WindowsProgram, ImportsTheSixCallsFromFTD2XXAndOnlySystemDlls)
+// The exe imports the six calls from FTD2XX.dll and only Windows' own DLLs
+// besides. Its file properties carry the version of CMakeLists.txt, and its
+// manifest asks for no rights and names Windows 7, 8, 8.1 and 10/11. It has
+// no debug sections, and our emulated DLL is never beside it (Windows loads a
+// DLL from the exe's folder first) nor in the zip. The note is UTF-8 with a
+// BOM, which Notepad reads right from Windows 7 on, with CR LF line ends, and
+// quotes the program's messages.
+TEST(WindowsPackage, HoldsTheProgramThatSaysWhatItIsAndItsNoteAndNothingOfTheEmulator)
 {
     for (const std::string exe : {EXE, WINDOWS_BUILD "/chg_4917_test.exe"s}) {
         std::string objdump = OBJDUMP " -p '" + exe + "'";
@@ -29,12 +36,6 @@ TEST(WindowsProgram, ImportsTheSixCallsFromFTD2XXAndOnlySystemDlls)
         EXPECT_EQ(output_of(objdump + " | awk '/DLL Name/ { dll = $3 } dll == \"FTD2XX.dll\" && /^\t[0-9a-f]+\t +[0-9]+ / { print $3 }' | sort"),
                   "FT_Close\nFT_EE_Program\nFT_EE_Read\nFT_EraseEE\nFT_ListDevices\nFT_Open\n") << exe;
     }
-}
-
-// The file properties Windows shows, with the version of CMakeLists.txt, and
-// a manifest that asks for no rights and names Windows 7, 8, 8.1 and 10/11.
-TEST(WindowsProgram, SaysWhatItIsAndRunsAsInvokerOnWindows7To11)
-{
     std::string numbers = PROJECT_VERSION, rc = output_of(WINDRES " -J coff -O rc -i '" + EXE + "'") + read_file(EXE);
     std::replace(numbers.begin(), numbers.end(), '.', ',');
     rc.erase(std::remove(rc.begin(), rc.end(), ' '), rc.end());
@@ -46,17 +47,10 @@ TEST(WindowsProgram, SaysWhatItIsAndRunsAsInvokerOnWindows7To11)
                              "{35138b9a-5d96-4fbd-8e2d-a2440225f93a}"s, "{4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38}"s,
                              "{1f676c76-80e1-4239-95bb-83d0f6d0da78}"s, "{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}"s})
         EXPECT_NE(rc.find(text), std::string::npos) << text;
-}
-
-// Windows loads a DLL from the exe's own folder first: our emulated one is
-// never there, nor in the zip. The note is UTF-8 with a BOM, which Notepad
-// reads right from Windows 7 on, with CR LF line ends, and quotes the messages.
-TEST(WindowsPackage, HoldsTheStrippedProgramAndItsNoteAndNothingOfTheEmulator)
-{
+    EXPECT_EQ(output_of(OBJDUMP " -h '" + EXE + "' | grep -c debug"), "0\n");
+    EXPECT_EQ(output_of("ls '" WINDOWS_BUILD "' | grep -ci '^ftd2xx.dll$'"), "0\n");
     EXPECT_EQ(output_of("unzip -Z1 '" + ZIP + "' | sort"), "LISEZMOI.txt\nchg_4917.exe\n");
     EXPECT_EQ(output_of("unzip -p '" + ZIP + "' chg_4917.exe"), read_file(EXE));
-    EXPECT_EQ(output_of("ls '" WINDOWS_BUILD "' | grep -ci '^ftd2xx.dll$'"), "0\n");
-    EXPECT_EQ(output_of(OBJDUMP " -h '" + EXE + "' | grep -c debug"), "0\n");
     std::string note = output_of("unzip -p '" + ZIP + "' LISEZMOI.txt"), lf = note;
     lf.erase(std::remove(lf.begin(), lf.end(), '\r'), lf.end());
     EXPECT_EQ(crlf(lf), note) << "CR LF line ends only";
