@@ -36,7 +36,8 @@ Outcome run_program(const Args &command, const Env &env, const Scratch &scratch,
 std::string read_file(const std::string &path);  // "" when there is no file
 void write_file(const std::string &path, const std::string &bytes);
 
-enum Box { FACTORY_BOX, BLANK_BOX, UPDATED_BOX, CUT_BOX };  // CUT: a programming cut after the erase
+// CUT: a programming cut after the erase; CORRUPT: a bit of the image flipped.
+enum Box { FACTORY_BOX, BLANK_BOX, UPDATED_BOX, CUT_BOX, CORRUPT_BOX, READ_ONLY_BOX };
 
 struct Road {
     std::string name;
@@ -47,7 +48,6 @@ struct Road {
     std::string trace;  // the library calls with their statuses, then the pause
     Box box = FACTORY_BOX;
     std::string err = "";  // {dir} stands for the test's folder
-    void (*spoil)(const Scratch &) = nullptr;  // spoils the image before the run
 };
 inline void PrintTo(const Road &road, std::ostream *os) { *os << road.name; }
 class RoadTest : public testing::TestWithParam<Road> {};
