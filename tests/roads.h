@@ -6,10 +6,6 @@
 
 #include <gtest/gtest.h>
 
-#include <string>
-#include <utility>
-#include <vector>
-
 #include "transcripts.h"
 
 using Args = std::vector<std::string>;
@@ -54,6 +50,7 @@ class RoadTest : public testing::TestWithParam<Road> {};
 extern const std::vector<Road> ROADS;
 const Road &road_named(const std::string &name);
 
+// The trace: each library call with the status it returned, then the pause.
 inline std::string call(const std::string &what, unsigned status) { return what + " -> " + std::to_string(status) + "\n"; }
 inline std::string count(unsigned s) { return call("FT_ListDevices 0x80000000", s); }
 inline std::string list(unsigned s) { return call("FT_ListDevices 0x20000004", s); }
