@@ -9,6 +9,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -185,10 +186,8 @@ const std::vector<Road> ROADS = {
 
 const Road &road_named(const std::string &name)
 {
-    for (const Road &road : ROADS)
-        if (road.name == name)
-            return road;
-    throw std::runtime_error("no road " + name);
+    auto road = std::find_if(ROADS.begin(), ROADS.end(), [&](const Road &r) { return r.name == name; });
+    return road != ROADS.end() ? *road : throw std::runtime_error("no road " + name);
 }
 
 std::string prepare(Box box, const Scratch &scratch)
