@@ -1,8 +1,7 @@
 // console_probe.exe new|shared|FILE PROGRAM: starts PROGRAM in a new console
 // (a double-click), in the probe's own (a command prompt) or in a new one with
-// its output to FILE, and prints that console's output code page, buffer and
-// window sizes "before", "during" the pause (the test build holds it until
-// chg4917_resume is set) and "after" PROGRAM ends.
+// its output to FILE, and prints the console's output code page, buffer and
+// window sizes before, during the test build's pause, and after PROGRAM ends.
 #include <stdio.h>
 #include <string.h>
 #include <windows.h>
@@ -29,11 +28,9 @@ int main(int argc, char **argv)
     read_console("before");
     STARTUPINFOA start = {};
     start.cb = sizeof start;
+    start.dwFlags = to_file ? STARTF_USESTDHANDLES : 0;
     SECURITY_ATTRIBUTES inherited = {sizeof inherited, NULL, TRUE};
-    if (to_file) {
-        start.dwFlags = STARTF_USESTDHANDLES;
-        start.hStdOutput = CreateFileA(argv[1], GENERIC_WRITE, FILE_SHARE_READ, &inherited, CREATE_ALWAYS, 0, NULL);
-    }
+    start.hStdOutput = to_file ? CreateFileA(argv[1], GENERIC_WRITE, FILE_SHARE_READ, &inherited, CREATE_ALWAYS, 0, NULL) : NULL;
     PROCESS_INFORMATION program;
     if (!CreateProcessA(argv[2], NULL, NULL, NULL, to_file, shared ? 0 : CREATE_NEW_CONSOLE, NULL, NULL, &start, &program))
         return 3;

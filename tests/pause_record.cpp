@@ -1,7 +1,6 @@
-// The test build's pause: appends "pause N" to the file CHG4917_PAUSE_LOG
-// names instead of waiting, saying if output is still in stdout's buffer
-// (glibc only). On Windows, started by tests/console_probe.cpp, it holds
-// while the probe reads the console.
+// The test build's pause: appends "pause N" to the file CHG4917_PAUSE_LOG names
+// instead of waiting, saying if output is still in stdout's buffer (glibc
+// only). On Windows it holds while tests/console_probe.cpp reads the console.
 #include <stdio.h>
 #include <stdlib.h>
 

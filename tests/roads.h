@@ -1,6 +1,5 @@
-// The test harness, which runs a built program as a process on the emulated
-// box, and the one table of the roads of a run, which serves the road test,
-// the fault matrix and the Windows program's runs under wine.
+// The harness, which runs a built program as a process on the emulated box, and
+// the one table of the roads of a run, for the road test, the fault matrix and wine.
 #ifndef ROADS_H
 #define ROADS_H
 

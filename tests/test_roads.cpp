@@ -1,6 +1,5 @@
-// The road test, over every road of the table and the fault matrix made from
-// it: each run as a process on the emulated box, checked by expect_road. Then
-// the real program's pause, and the hex dump on its own.
+// The road test, over the roads of the table and the fault matrix made from
+// it; the real program's pause; and the hex dump on its own.
 #include <gtest/gtest.h>
 #include <unistd.h>
 

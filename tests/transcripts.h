@@ -1,13 +1,10 @@
-// What the program prints, as the technician sees it, and the bytes of the
-// record it dumps in the states a road leaves it in.
+// What the program prints, and the record it dumps in the states a road leaves it in.
 #ifndef TRANSCRIPTS_H
 #define TRANSCRIPTS_H
 
 #include <string>
 
-static const std::string START =
-    "\n\n ****** Mise a jour DROVANE/TALUP 4917 ******\n"
-    "Recherche du coffret...\n\n";
+static const std::string START = "\n\n ****** Mise a jour DROVANE/TALUP 4917 ******\nRecherche du coffret...\n\n";
 static const std::string NO_BOX = "Aucun coffret reconnu.";
 // Windows-1252: 0xe9 is e acute, 0xe0 a grave.
 static const std::string SEVERAL_BOXES =
@@ -40,11 +37,9 @@ static const std::string USAGE =
 static const std::string MEMORY_IDENTITY = "Memory content\n" + IDENTITY;
 // The emulated box as it leaves the factory, read by a library that ends its
 // strings and by one that fills the buffers (32, 16 and 64 bytes) with no zero.
-static const std::string MEMORY_FACTORY =
-    "Memory content\n" + identity("Usine", "USINE-01", "Coffret 4917 non configure", "6015");
-static const std::string MEMORY_FACTORY_UNTERMINATED =
-    "Memory content\n" + identity("UsineUsineUsineUsineUsineUsineUs", "USINE-01USINE-01",
-                                  "Coffret 4917 non configureCoffret 4917 non configureCoffret 4917", "6015");
+static const std::string MEMORY_FACTORY = "Memory content\n" + identity("Usine", "USINE-01", "Coffret 4917 non configure", "6015");
+static const std::string MEMORY_FACTORY_UNTERMINATED = "Memory content\n" + identity("UsineUsineUsineUsineUsineUsineUs",
+    "USINE-01USINE-01", "Coffret 4917 non configureCoffret 4917 non configureCoffret 4917", "6015");
 
 // The record dumped at the end of a road, in hexadecimal, from VendorId on but
 // for the string pointers: the ids, MaxPower to USBVersion, the extensions.
