@@ -207,9 +207,8 @@ std::string prepare(Box box, const Scratch &scratch)
     return read_file(scratch.image());
 }
 
-// A run's output with the bytes of the four string pointers of its dump, which
-// change from run to run, masked: PP, and p in the characters. Dump lines are
-// 138 characters: the offset (10), 32 byte fields of three, 32 characters.
+// A run's output with the bytes of the string pointers of its dump masked: PP, and p in the
+// characters. Dump lines are 138 characters: the offset (10), 32 fields of 3, 32 characters.
 static std::string mask_pointers(std::string out, unsigned pointer_size)
 {
     size_t dump = out.find("0x000000: "), line = out.find('\n', dump) - dump + 1;  // with its line end

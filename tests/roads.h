@@ -59,8 +59,7 @@ inline std::string erase(unsigned s) { return call("FT_EraseEE", s); }
 inline std::string program(unsigned s) { return call("FT_EE_Program buffers, null serial", s); }
 static const std::string LIST = count(0) + list(0), OPEN = call("FT_Open 0", 0), CLOSE = call("FT_Close", 0),
                          CLOSE_NULL = call("FT_Close null", 1), PAUSE5 = "pause 5\n";
-// The 7-second roads leave stdout to the end of the process to flush; only
-// the Linux test build can tell.
+// The 7-second roads leave stdout to the process's end to flush (seen on Linux).
 static const std::string UNFLUSHED = " with output not flushed", PAUSE7 = "pause 7" + UNFLUSHED + "\n";
 
 // Brings the image of scratch to the box's state and returns its bytes.

@@ -50,11 +50,10 @@ TEST(RealPause, TheRealProgramWaitsFiveSecondsBeforeItEnds)
 
 namespace {
 
-// The fault matrix: on six roads, each call at each point it is made returns,
-// in turn, every status from 0 to 18 and 0xffffffff, and the run must take
-// the road of the table that the status leads to, with that status in its
-// trace. An injected 0 is no fault. A point is the n-th call of a function,
-// the road a failure there leads to, and the statuses that lead elsewhere.
+// The fault matrix: on six roads, each call at each point it is made returns, in turn,
+// every status from 0 to 18 and 0xffffffff, and the run must take the road of the table
+// that the status leads to, with that status in its trace (an injected 0 is no fault).
+// A point: the n-th call of a function, the road a failure leads to, and the exceptions.
 struct Point {
     const char *call;
     unsigned nth;
