@@ -1,4 +1,3 @@
-// The test harness and the roads table.
 #include "roads.h"
 
 #include <errno.h>
@@ -69,13 +68,9 @@ Outcome run_program(const Args &command, const Env &env, const Scratch &scratch,
     std::vector<std::string> words = command, environment;
     for (const auto &var : vars)
         environment.push_back(var.first + "=" + var.second);
-    std::vector<char *> argv, envp;
-    for (auto &word : words)
-        argv.push_back(&word[0]);
-    for (auto &var : environment)
-        envp.push_back(&var[0]);
-    argv.push_back(nullptr);
-    envp.push_back(nullptr);
+    std::vector<char *> argv(words.size() + 1), envp(environment.size() + 1);  // each ends with a null
+    std::transform(words.begin(), words.end(), argv.begin(), [](std::string &word) { return &word[0]; });
+    std::transform(environment.begin(), environment.end(), envp.begin(), [](std::string &var) { return &var[0]; });
     posix_spawn_file_actions_t actions;
     errno = posix_spawn_file_actions_init(&actions);
     check(errno == 0, "posix_spawn_file_actions_init");
@@ -188,6 +183,13 @@ const Road &road_named(const std::string &name)
 {
     auto road = std::find_if(ROADS.begin(), ROADS.end(), [&](const Road &r) { return r.name == name; });
     return road != ROADS.end() ? *road : throw std::runtime_error("no road " + name);
+}
+
+std::vector<const Road *> addresses(const std::vector<Road> &roads)
+{
+    std::vector<const Road *> all(roads.size());
+    std::transform(roads.begin(), roads.end(), all.begin(), [](const Road &road) { return &road; });
+    return all;
 }
 
 std::string prepare(Box box, const Scratch &scratch)

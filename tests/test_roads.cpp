@@ -12,7 +12,7 @@
 
 TEST_P(RoadTest, PrintsCallsPausesAndLeavesTheBoxAsExpected)
 {
-    const Road &road = GetParam();
+    const Road &road = *GetParam();
     Scratch scratch;
     std::string before = prepare(road.box, scratch);
     Args command = {CHG_TEST_PROGRAM};
@@ -32,8 +32,7 @@ TEST_P(RoadTest, PrintsCallsPausesAndLeavesTheBoxAsExpected)
     expect_road(road, run, before, scratch);
 }
 
-INSTANTIATE_TEST_SUITE_P(Roads, RoadTest, testing::ValuesIn(ROADS),
-                         [](const testing::TestParamInfo<Road> &info) { return info.param.name; });
+INSTANTIATE_TEST_SUITE_P(Roads, RoadTest, testing::ValuesIn(addresses(ROADS)), road_name);
 
 // The real program's pause: the window stays open 5 seconds, not more.
 TEST(RealPause, TheRealProgramWaitsFiveSecondsBeforeItEnds)
@@ -102,9 +101,11 @@ std::string with_status(std::string trace, const std::string &call, unsigned nth
     throw std::logic_error("the road makes no call " + std::to_string(nth) + " of " + call + ":\n" + trace);
 }
 
-std::vector<Road> matrix()
+const std::vector<Road> &matrix()
 {
-    std::vector<Road> cases;
+    static std::vector<Road> cases;
+    if (!cases.empty())
+        return cases;
     for (const Base &base : BASES)
         for (const Point &point : base.second)
             for (unsigned s : {0u, 1u, 2u, 3u, 4u, 5u, 6u, 7u, 8u, 9u, 10u, 11u, 12u, 13u, 14u, 15u, 16u, 17u, 18u, 0xffffffffu}) {
@@ -124,8 +125,7 @@ std::vector<Road> matrix()
 
 }  // namespace
 
-INSTANTIATE_TEST_SUITE_P(AllStatuses, RoadTest, testing::ValuesIn(matrix()),
-                         [](const testing::TestParamInfo<Road> &info) { return info.param.name; });
+INSTANTIATE_TEST_SUITE_P(AllStatuses, RoadTest, testing::ValuesIn(addresses(matrix())), road_name);
 
 // The hex dump on its own: 0, 3, 32 and 33 bytes, and the character column.
 TEST(Hexdump, PrintsLinesOf32BytesWithOffsetsBlanksAndCharacters)

@@ -1,7 +1,6 @@
 // The 32-bit Windows program: its files and zip, its reproducible build, and
 // its runs under wine on the emulated FTD2XX.dll, byte for byte and in a console.
 #include <gtest/gtest.h>
-#include <stdio.h>
 
 #include <algorithm>
 #include <chrono>
@@ -73,10 +72,10 @@ TEST(WindowsPackage, BuildsBitForBitAlikeInTwoFolders)
     }
 }
 
-// The emulated FTD2XX.dll is found in its own folder, through wine's PATH.
+// A run under wine, as on a French PC, with the emulated FTD2XX.dll found through WINEPATH.
 static Outcome run_under_wine(const char *exe, const Args &args, const Env &env, const Scratch &scratch)
 {
-    Env settings = {{"WINEDEBUG", "-all"}, {"WINEPREFIX", WINE_PREFIX}, {"WINEDLLOVERRIDES", "mscoree,mshtml="},
+    Env settings = {{"WINEDEBUG", "-all"}, {"WINEPREFIX", WINE_PREFIX}, {"WINEDLLOVERRIDES", "mscoree,mshtml="}, {"LC_ALL", "fr_FR.UTF-8"},
                     {"WINEPATH", "Z:" WINDOWS_BUILD "/emulator"}, {"FTEMU_IMAGE", "Z:" + scratch.image()}};
     settings.insert(settings.end(), env.begin(), env.end());
     Args command = {WINE, WINDOWS_BUILD "/"s + exe};
@@ -127,9 +126,7 @@ TEST(WindowsConsole, ShowsTheAccentsAndAWholeRunThenPutsTheCodePageBack)
         const Road &road = road_named(c.road);
         Scratch scratch;
         std::string file = scratch.dir + "/out", console = c.console == "file"s ? "Z:" + file : c.console;
-        Env env = road.env;
-        env.push_back({"LC_ALL", "fr_FR.UTF-8"});
-        Outcome run = run_under_wine("console_probe.exe", {console, "Z:" WINDOWS_BUILD "/chg_4917_test.exe"}, env, scratch);
+        Outcome run = run_under_wine("console_probe.exe", {console, "Z:" WINDOWS_BUILD "/chg_4917_test.exe"}, road.env, scratch);
         EXPECT_EQ(run.out, crlf("before " + FRESH + "\nduring " + c.during + "\nafter " + c.after + "\n"));
         EXPECT_EQ(run.trace, windows_trace(road.trace));
         if (c.console == "file"s)
