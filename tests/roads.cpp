@@ -72,16 +72,16 @@ Outcome run_program(const Args &command, const Env &env, const Scratch &scratch,
     std::transform(words.begin(), words.end(), argv.begin(), [](std::string &word) { return &word[0]; });
     std::transform(environment.begin(), environment.end(), envp.begin(), [](std::string &var) { return &var[0]; });
     posix_spawn_file_actions_t actions;
-    errno = posix_spawn_file_actions_init(&actions);
-    check(errno == 0, "posix_spawn_file_actions_init");
+    int error = posix_spawn_file_actions_init(&actions);
+    check((errno = error) == 0, "posix_spawn_file_actions_init");
     const char *paths[] = {"/dev/null", out.c_str(), err.c_str()};
-    for (int fd = 0; fd < 3 && errno == 0; fd++)
-        errno = posix_spawn_file_actions_addopen(&actions, fd, paths[fd], fd ? O_WRONLY | O_CREAT | O_TRUNC : O_RDONLY, 0644);
+    for (int fd = 0; fd < 3 && error == 0; fd++)
+        error = posix_spawn_file_actions_addopen(&actions, fd, paths[fd], fd ? O_WRONLY | O_CREAT | O_TRUNC : O_RDONLY, 0644);
     pid_t pid = 0;
-    if (errno == 0)
-        errno = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), envp.data());
+    if (error == 0)
+        error = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), envp.data());
     posix_spawn_file_actions_destroy(&actions);
-    check(errno == 0, "cannot start " + command[0]);
+    check((errno = error) == 0, "cannot start " + command[0]);
     int status = 0;
     while (waitpid(pid, &status, 0) < 0)
         check(errno == EINTR, "waitpid");

@@ -20,6 +20,7 @@ struct Outcome {
 struct Scratch {
     Scratch();
     ~Scratch();
+    Scratch(const Scratch &) = delete;  // the folder is removed once
     std::string dir;
     std::string image() const { return dir + "/box.eeprom"; }
 };
