@@ -25,8 +25,6 @@
 #define PAUSE_FIN 5
 #define PAUSE_ERREUR_MEMOIRE 7
 
-#define LOC_ID_COUNT (sizeof locIdBuf / sizeof locIdBuf[0])
-
 FT_STATUS ftStatus;
 DWORD numDevs;
 FT_HANDLE ftHandle;
@@ -134,15 +132,13 @@ void write_memory(void)
         puts("Mise a jour correctement effectuee.\n");
 }
 
-// Counts the devices before listing them: the full list writes one location
-// id per attached device, and locIdBuf only has room for ten. With more than
-// ten the full list is not asked for; numDevs still holds the count.
+// Counts the devices, then lists them only when there is exactly one: the
+// full list writes one location id per device attached at that moment, and
+// locIdBuf only has room for ten. Otherwise the count alone decides.
 static void list_devices(void)
 {
     ftStatus = FT_ListDevices(&numDevs, NULL, FT_LIST_NUMBER_ONLY);
-    if (ftStatus != FT_OK && ftStatus != FT_IO_ERROR)
-        return;
-    if (numDevs > LOC_ID_COUNT)
+    if ((ftStatus != FT_OK && ftStatus != FT_IO_ERROR) || numDevs != 1)
         return;
     ftStatus = FT_ListDevices(locIdBuf, &numDevs, FT_LIST_ALL | FT_OPEN_BY_LOCATION);
 }

@@ -38,11 +38,12 @@ INSTANTIATE_TEST_SUITE_P(Roads, RoadTest, testing::ValuesIn(addresses(ROADS)), r
 TEST(RealPause, TheRealProgramWaitsFiveSecondsBeforeItEnds)
 {
     Scratch scratch;
+    const Road &road = road_named("two_devices");
     auto start = std::chrono::steady_clock::now();
-    Outcome run = run_program({CHG_REAL_PROGRAM}, {{"FTEMU_DEVICES", "2"}}, scratch);
+    Outcome run = run_program({CHG_REAL_PROGRAM}, road.env, scratch);
     double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    EXPECT_EQ(run.out, START + SEVERAL_BOXES);
-    EXPECT_EQ(run.trace, LIST + CLOSE_NULL) << "the real pause records nothing";
+    EXPECT_EQ(run.out, START + road.out);
+    EXPECT_EQ(run.trace + PAUSE5, road.trace) << "the real pause records nothing";
     EXPECT_GE(seconds, 5.0);
     EXPECT_LT(seconds, 5.5);
 }
