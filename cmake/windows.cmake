@@ -16,9 +16,6 @@ add_library(ftd2xx_import STATIC IMPORTED GLOBAL)
 set_target_properties(ftd2xx_import PROPERTIES IMPORTED_LOCATION ${FTD2XX_IMPORT})
 add_dependencies(ftd2xx_import ftd2xx_import_library)
 
-# The console: accents in code page 1252, and a window that holds a whole run.
-target_sources(chg_4917 PRIVATE src/console.cpp)
-
 # The version resource and the manifest. mingw's gcc links a default manifest
 # of its own where default-manifest.o is installed; ours would clash with it.
 execute_process(COMMAND ${CMAKE_CXX_COMPILER} -print-file-name=default-manifest.o

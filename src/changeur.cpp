@@ -238,9 +238,9 @@ int main(int argc, char *argv[])
         if (numDevs == 0) {
             fputs("Aucun coffret reconnu.", stdout);
         } else if (numDevs != 1) {
-            puts("ERREUR : Plusieurs periph\xe9riques USB connect\xe9s ont \xe9t\xe9 d\xe9tect\xe9s."
-                 "\n\nMerci de ne laisser connect\xe9 uniquement le coffret sur lequel vous"
-                 " voulez mettre \xe0 jour le type.");
+            print_accented_line("ERREUR : Plusieurs periph\xe9riques USB connect\xe9s ont \xe9t\xe9 d\xe9tect\xe9s."
+                                "\n\nMerci de ne laisser connect\xe9 uniquement le coffret sur lequel vous"
+                                " voulez mettre \xe0 jour le type.");
         } else {
             ftStatus = FT_Open(0, &ftHandle);
             if (ftStatus != FT_OK) {

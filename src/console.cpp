@@ -1,7 +1,9 @@
 #include "console.h"
 
 #include <stdio.h>
-#include <stdlib.h>
+#include <string.h>
+
+#ifdef _WIN32
 #include <windows.h>
 
 // A dump line is 138 characters; a console exactly that wide would wrap after
@@ -9,16 +11,6 @@
 #define CONSOLE_COLUMNS 140
 #define CONSOLE_ROWS 40
 #define WINDOWS_1252 1252
-
-static UINT code_page_found;
-
-// Runs at exit, from main's return and from exit() alike. Standard output is
-// flushed first, while the text is still shown with code page 1252.
-static void restore_code_page(void)
-{
-    fflush(stdout);
-    SetConsoleOutputCP(code_page_found);
-}
 
 static SHORT at_least(SHORT size, SHORT wanted)
 {
@@ -30,13 +22,22 @@ static SHORT at_most(SHORT size, SHORT limit)
     return size > limit ? limit : size;
 }
 
+// A window of the classic console that the user sees. A pseudo console hands
+// out a window that is never shown, and draws the text in a terminal of its own.
+static bool is_classic_console_window(void)
+{
+    HWND window = GetConsoleWindow();
+    char kind[32] = "";
+    return window && IsWindowVisible(window) && GetClassNameA(window, kind, sizeof kind) > 0 &&
+           strcmp(kind, "PseudoConsoleWindow") != 0;
+}
+
 // Grows the screen buffer, then the window, which can never be larger than
 // the buffer nor than the screen allows. Nothing is made smaller.
 static void fit_whole_run(HANDLE out)
 {
-    DWORD processes[2];
     CONSOLE_SCREEN_BUFFER_INFO info;
-    if (GetConsoleProcessList(processes, 2) != 1 || !GetConsoleScreenBufferInfo(out, &info))
+    if (!GetConsoleScreenBufferInfo(out, &info))
         return;
     COORD buffer = {at_least(info.dwSize.X, CONSOLE_COLUMNS), at_least(info.dwSize.Y, CONSOLE_ROWS)};
     if (!SetConsoleScreenBufferSize(out, buffer))
@@ -55,11 +56,77 @@ static void fit_whole_run(HANDLE out)
 void prepare_console(void)
 {
     HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
+    DWORD mode, processes[2];
+    if (GetConsoleMode(out, &mode) && GetConsoleProcessList(processes, 2) == 1 && is_classic_console_window())
+        fit_whole_run(out);
+}
+
+// Writes the bytes of text to a console as the characters they stand for in
+// Windows-1252, one character a byte, whatever the console's code page.
+// Returns how many bytes were written before a write failed.
+static size_t write_characters(HANDLE console, const char *text, size_t length)
+{
+    size_t done = 0;
+    while (done < length) {
+        WCHAR piece[64];
+        int count = (int)(length - done < 64 ? length - done : 64);
+        DWORD written = 0;
+        if (MultiByteToWideChar(WINDOWS_1252, 0, text + done, count, piece, count) != count ||
+            !WriteConsoleW(console, piece, (DWORD)count, &written, NULL) || written == 0)
+            break;
+        done += written;
+    }
+    return done;
+}
+
+static void write_accented(const char *text)
+{
+    HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
     DWORD mode;
-    if (!GetConsoleMode(out, &mode))
-        return;
-    code_page_found = GetConsoleOutputCP();
-    if (code_page_found != 0 && SetConsoleOutputCP(WINDOWS_1252))
-        atexit(restore_code_page);
-    fit_whole_run(out);
+    size_t done = 0, length = strlen(text);
+    if (GetConsoleMode(out, &mode)) {
+        fflush(stdout);  // what stdio still holds comes first
+        done = write_characters(out, text, length);
+    }
+    fwrite(text + done, 1, length - done, stdout);
+}
+#else
+#include <iconv.h>
+#include <langinfo.h>
+#include <locale.h>
+#include <unistd.h>
+
+// Converts text from Windows-1252 into the character set of the user's
+// locale, whole, into room; returns the length, or -1 where it cannot.
+static long convert_for_terminal(const char *text, char *room, size_t size)
+{
+    locale_t user = newlocale(LC_CTYPE_MASK, "", (locale_t)0);
+    if (user == (locale_t)0)
+        return -1;
+    iconv_t convert = iconv_open(nl_langinfo_l(CODESET, user), "WINDOWS-1252");
+    freelocale(user);
+    if (convert == (iconv_t)-1)
+        return -1;
+    char *in = const_cast<char *>(text), *out = room;
+    size_t in_left = strlen(text), out_left = size;
+    size_t result = iconv(convert, &in, &in_left, &out, &out_left);
+    iconv_close(convert);
+    return result == (size_t)-1 ? -1 : (long)(size - out_left);
+}
+
+static void write_accented(const char *text)
+{
+    char converted[1024];
+    long length = isatty(STDOUT_FILENO) ? convert_for_terminal(text, converted, sizeof converted) : -1;
+    if (length >= 0)
+        fwrite(converted, 1, (size_t)length, stdout);
+    else
+        fputs(text, stdout);
+}
+#endif
+
+void print_accented_line(const char *text)
+{
+    write_accented(text);
+    write_accented("\n");
 }

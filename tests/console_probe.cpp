@@ -1,12 +1,14 @@
-// console_probe.exe new|shared|FILE PROGRAM: starts PROGRAM in a new console
-// (a double-click), in the probe's own (a command prompt) or in a new one with
-// its output to FILE, and prints the console's output code page, buffer and
-// window sizes before, during the test build's pause, and after PROGRAM ends.
+// console_probe.exe new|large|shared|FILE PROGRAM: starts PROGRAM in a new console
+// (a double-click), in a new one that opens larger than a whole run needs (buffer
+// 200x300, window 100x45), in the probe's own (a command prompt) or in a new one
+// with its output to FILE. Prints the console's output code page, buffer and
+// window sizes before, during the test build's pause, and after PROGRAM ends;
+// in a new console, also the text on screen during the pause, in UTF-8.
 #include <stdio.h>
 #include <string.h>
 #include <windows.h>
 
-static void read_console(const char *when)
+static void read_console(const char *when, bool screen)
 {
     HANDLE out = CreateFileA("CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL,
                              OPEN_EXISTING, 0, NULL);
@@ -14,6 +16,16 @@ static void read_console(const char *when)
     GetConsoleScreenBufferInfo(out, &info);
     printf("%s %u %dx%d %dx%d\n", when, GetConsoleOutputCP(), info.dwSize.X, info.dwSize.Y,
            info.srWindow.Right - info.srWindow.Left + 1, info.srWindow.Bottom - info.srWindow.Top + 1);
+    for (SHORT row = 0; screen && row < info.dwCursorPosition.Y; row++) {
+        WCHAR cells[512];
+        char text[1536];
+        DWORD read = 0;
+        ReadConsoleOutputCharacterW(out, cells, info.dwSize.X < 512 ? info.dwSize.X : 512, {0, row}, &read);
+        while (read > 0 && cells[read - 1] == L' ')
+            read--;
+        int length = WideCharToMultiByte(CP_UTF8, 0, cells, (int)read, text, sizeof text, NULL, NULL);
+        printf("%.*s\n", length, text);
+    }
     CloseHandle(out);
 }
 
@@ -21,14 +33,20 @@ int main(int argc, char **argv)
 {
     if (argc != 3)
         return 2;
-    bool shared = strcmp(argv[1], "shared") == 0, to_file = !shared && strcmp(argv[1], "new") != 0;
+    bool shared = strcmp(argv[1], "shared") == 0, large = strcmp(argv[1], "large") == 0;
+    bool to_file = !shared && !large && strcmp(argv[1], "new") != 0;
     HANDLE paused = CreateEventA(NULL, TRUE, FALSE, "chg4917_paused"), resume = CreateEventA(NULL, TRUE, FALSE, "chg4917_resume");
     FreeConsole();
     AllocConsole();
-    read_console("before");
+    read_console("before", false);
     STARTUPINFOA start = {};
     start.cb = sizeof start;
-    start.dwFlags = to_file ? STARTF_USESTDHANDLES : 0;
+    start.dwFlags = (to_file ? STARTF_USESTDHANDLES : 0) | (large ? STARTF_USECOUNTCHARS : 0);
+    start.dwXCountChars = 200;
+    start.dwYCountChars = 300;
+    DWORD window = MAKELONG(100, 45);  // the console's default window size, read as the console opens
+    if (large && RegSetKeyValueA(HKEY_CURRENT_USER, "Console", "WindowSize", REG_DWORD, &window, sizeof window) != ERROR_SUCCESS)
+        return 4;
     SECURITY_ATTRIBUTES inherited = {sizeof inherited, NULL, TRUE};
     start.hStdOutput = to_file ? CreateFileA(argv[1], GENERIC_WRITE, FILE_SHARE_READ, &inherited, CREATE_ALWAYS, 0, NULL) : NULL;
     PROCESS_INFORMATION program;
@@ -39,9 +57,11 @@ int main(int argc, char **argv)
     // Attached, the probe keeps the program's console alive after it ends.
     HANDLE pausing[] = {paused, program.hProcess};
     if (WaitForMultipleObjects(2, pausing, FALSE, 30000) == WAIT_OBJECT_0 && (shared || AttachConsole(program.dwProcessId)))
-        read_console("during");
+        read_console("during", !shared && !to_file);
+    if (large)
+        RegDeleteKeyValueA(HKEY_CURRENT_USER, "Console", "WindowSize");
     SetEvent(resume);
     WaitForSingleObject(program.hProcess, INFINITE);
-    read_console("after");
+    read_console("after", false);
     return 0;
 }

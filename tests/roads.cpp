@@ -244,6 +244,14 @@ std::string crlf(const std::string &text)
     return out;
 }
 
+std::string utf8(const std::string &text)
+{
+    std::string out;
+    for (unsigned char c : text)
+        out += c < 0x80 ? std::string(1, (char)c) : std::string{(char)0xc3, (char)(c - 0x40)};
+    return out;
+}
+
 std::string windows_trace(std::string trace)
 {
     for (size_t at; (at = trace.find(UNFLUSHED)) != std::string::npos;)

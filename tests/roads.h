@@ -73,6 +73,7 @@ std::string prepare(Box box, const Scratch &scratch);
 void expect_road(const Road &road, const Outcome &run, const std::string &before, const Scratch &scratch,
                  bool windows = false);
 std::string crlf(const std::string &text);
+std::string utf8(const std::string &text);  // the program's Windows-1252 e acute and a grave, in UTF-8
 std::string windows_trace(std::string trace);
 
 #endif

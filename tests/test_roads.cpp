@@ -50,6 +50,21 @@ TEST(RealPause, TheRealProgramWaitsFiveSecondsBeforeItEnds)
     EXPECT_LT(seconds, 6.9) << "not the 7-second pause";
 }
 
+// A terminal shows the accents in its locale's character set, UTF-8 here, with the CR LF
+// line ends of a terminal; where its locale has no accents it gets the Windows-1252 bytes.
+TEST(Terminal, ShowsTheAccentsInTheCharacterSetOfItsLocale)
+{
+    const Road &road = road_named("two_devices");
+    for (const char *locale : {"C.UTF-8", "C"}) {
+        Scratch scratch;
+        Env env = road.env;
+        env.push_back({"LC_ALL", locale});
+        Outcome run = run_program({"script", "--quiet", "--return", "--command", "'" CHG_TEST_PROGRAM "'", "/dev/null"}, env, scratch);
+        EXPECT_EQ(run.out, crlf(START + (locale == std::string("C") ? road.out : utf8(road.out)))) << locale;
+        EXPECT_EQ(run.trace, road.trace) << locale;
+    }
+}
+
 namespace {
 
 // The fault matrix: on six roads, each call at each point it is made returns, in turn,

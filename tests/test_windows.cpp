@@ -28,7 +28,9 @@ TEST(WindowsPackage, HoldsTheProgramThatSaysWhatItIsAndItsNoteAndNothingOfTheEmu
     for (const std::string exe : {EXE, WINDOWS_BUILD "/chg_4917_test.exe"s}) {
         std::string objdump = OBJDUMP " -p '" + exe + "'";
         EXPECT_EQ(output_of(objdump + " | grep -o 'DLL Name: .*' | sort"),
-                  "DLL Name: FTD2XX.dll\nDLL Name: KERNEL32.dll\nDLL Name: msvcrt.dll\n") << exe;
+                  "DLL Name: FTD2XX.dll\nDLL Name: KERNEL32.dll\nDLL Name: USER32.dll\nDLL Name: msvcrt.dll\n") << exe;
+        // The accents go to the console as characters; its code page is never changed.
+        EXPECT_EQ(output_of(objdump + " | grep -ow -e WriteConsoleW -e SetConsoleOutputCP"), "WriteConsoleW\n") << exe;
         EXPECT_EQ(output_of(objdump + " | awk '/DLL Name/ { dll = $3 } dll == \"FTD2XX.dll\" && /^\t[0-9a-f]+\t +[0-9]+ / { print $3 }' | sort"),
                   "FT_Close\nFT_EE_Program\nFT_EE_Read\nFT_EraseEE\nFT_ListDevices\nFT_Open\n") << exe;
     }
@@ -52,10 +54,8 @@ TEST(WindowsPackage, HoldsTheProgramThatSaysWhatItIsAndItsNoteAndNothingOfTheEmu
     EXPECT_EQ(crlf(lf), note) << "CR LF line ends only";
     EXPECT_EQ(lf.substr(0, lf.find('\n')), "\xef\xbb\xbf" "chg_4917 " PROJECT_VERSION " - mise \xc3\xa0 jour du type du coffret 4917");
     for (std::string message : {NO_BOX, SEVERAL_BOXES, UNREADABLE, ABSENT, ERASE_FAILED, UPDATED, WRITE_VID}) {
-        std::string quote = "\"";  // the program's Windows-1252 e acute and a grave, in UTF-8
-        for (unsigned char c : message.substr(0, message.find('\n')))
-            quote += c < 0x80 ? std::string(1, (char)c) : std::string{(char)0xc3, (char)(c - 0x40)};
-        EXPECT_NE(note.find(quote + '"'), std::string::npos) << quote;
+        std::string quote = "\"" + utf8(message.substr(0, message.find('\n'))) + "\"";
+        EXPECT_NE(note.find(quote), std::string::npos) << quote;
     }
 }
 
@@ -107,27 +107,34 @@ TEST(WindowsPause, TheRealProgramWaitsFiveSeconds)
     EXPECT_LT(seconds, 6.9) << "not the 7-second pause";
 }
 
-// The console of a run, read from outside by console_probe: a new one, the
-// probe's own, or a new one with the output to a file. Under wine, a French
-// console starts at code page 850, 80x150 and 80x25; the null display driver
-// (1024x768) allows 128x46 at most, so the window stops short of 140 columns.
-TEST(WindowsConsole, ShowsTheAccentsAndAWholeRunThenPutsTheCodePageBack)
+// The console of a run, read from outside by console_probe, on a French PC (console 850, ANSI 1252)
+// and a Russian one (866, 1251). The accents reach a new console as letters, whatever its code
+// pages, which never change. Under wine a console opens at 80x150 and 80x25, and the null display
+// driver (1024x768) allows a window of 128x46 at most. A new console (a double-click) grows to hold
+// a whole run, but never shrinks; a shared one (a command prompt) and one whose output goes to a
+// file keep their size.
+TEST(WindowsConsole, ShowsTheAccentsAsLettersAndAWholeRunAndKeepsItsCodePage)
 {
-    const std::string FRESH = "850 80x150 80x25", FITTED = "140x150 128x40";
+    const std::string FRESH = " 80x150 80x25", FITTED = " 140x150 128x40";
     const struct {
-        const char *road, *console;
-        std::string during, after;
-    } cases[] = {{"two_devices", "new", "1252 " + FITTED, "850 " + FITTED},
-                 {"probe_unreadable", "new", "1252 " + FITTED, "850 " + FITTED},  // ends through exit()
-                 {"two_devices", "file", FRESH, FRESH},
-                 {"two_devices", "shared", "1252 80x150 80x25", FRESH}};
+        const char *locale, *code_page, *console;
+        std::string during;
+    } cases[] = {{"fr_FR.UTF-8", "850", "new", FITTED},
+                 {"ru_RU.UTF-8", "866", "new", FITTED},
+                 {"fr_FR.UTF-8", "850", "large", " 200x300 128x45"},
+                 {"fr_FR.UTF-8", "850", "shared", FRESH},
+                 {"fr_FR.UTF-8", "850", "file", FRESH}};
+    const Road &road = road_named("two_devices");
     for (const auto &c : cases) {
-        SCOPED_TRACE(c.road + " in a console: "s + c.console);
-        const Road &road = road_named(c.road);
+        SCOPED_TRACE(c.locale + " in a console: "s + c.console);
         Scratch scratch;
         std::string file = scratch.dir + "/out", console = c.console == "file"s ? "Z:" + file : c.console;
-        Outcome run = run_under_wine("console_probe.exe", {console, "Z:" WINDOWS_BUILD "/chg_4917_test.exe"}, road.env, scratch);
-        EXPECT_EQ(run.out, crlf("before " + FRESH + "\nduring " + c.during + "\nafter " + c.after + "\n"));
+        Env env = road.env;
+        env.push_back({"LC_ALL", c.locale});
+        Outcome run = run_under_wine("console_probe.exe", {console, "Z:" WINDOWS_BUILD "/chg_4917_test.exe"}, env, scratch);
+        std::string cp = c.code_page, screen = c.console == "new"s || c.console == "large"s ? utf8(START + road.out) : "";
+        EXPECT_EQ(run.out, crlf("before " + cp + FRESH + "\nduring " + cp + c.during + "\n" + screen + "after " + cp +
+                                (c.console == "shared"s ? FRESH : c.during) + "\n"));
         EXPECT_EQ(run.trace, windows_trace(road.trace));
         if (c.console == "file"s)
             EXPECT_EQ(read_file(file), crlf(START + road.out)) << "the exact bytes, in Windows-1252";
