@@ -105,7 +105,7 @@ static long convert_for_terminal(const char *text, char *room, size_t size)
         return -1;
     iconv_t convert = iconv_open(nl_langinfo_l(CODESET, user), "WINDOWS-1252");
     freelocale(user);
-    if (convert == (iconv_t)-1)
+    if (convert == (iconv_t)-1)  // NOLINT(performance-no-int-to-ptr): how iconv_open says it failed
         return -1;
     char *in = const_cast<char *>(text), *out = room;
     size_t in_left = strlen(text), out_left = size;
