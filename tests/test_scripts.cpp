@@ -6,7 +6,6 @@
 
 struct ScriptCase { std::string name, script, expected; };
 class Scripts : public testing::TestWithParam<ScriptCase> {};
-void PrintTo(const ScriptCase &script, std::ostream *os) { *os << script.name; }
 
 static const std::string PRELUDE = R"sh(exec 2>&1; cd "$dir" && chmod 755 . || exit
 skip() { echo "$1"; exit 77; }
