@@ -6,8 +6,8 @@
 # password from its file: it is on no command line and in no output.
 # The zip goes first, so a failed or interrupted signing leaves none. STAMP
 # records the hash of the signed exe and what signed it: a build that did not
-# link the exe again signs nothing, and a signed exe loses its signature before
-# it is signed again, so it never carries two.
+# link the exe again signs nothing. An exe signed otherwise (another certificate
+# or time) gets the new signature in place of the old one, never beside it.
 file(REMOVE ${ZIP})
 foreach(file PKCS12 PASSWORD_FILE)
   if(NOT EXISTS "${${file}}" OR IS_DIRECTORY "${${file}}")
@@ -26,20 +26,13 @@ if(EXISTS ${STAMP})
   endif()
 endif()
 
-set(unsigned ${EXE})
-execute_process(COMMAND ${OSSLSIGNCODE} remove-signature -in ${EXE} -out ${EXE}.unsigned
-                RESULT_VARIABLE no_signature OUTPUT_QUIET ERROR_QUIET)
-if(NOT no_signature)
-  set(unsigned ${EXE}.unsigned)
-endif()
 set(timestamp)
 if(TIMESTAMP_URL)
   set(timestamp -ts ${TIMESTAMP_URL})
 endif()
 execute_process(COMMAND ${OSSLSIGNCODE} sign -pkcs12 ${PKCS12} -readpass ${PASSWORD_FILE} -h sha256 -time ${time}
-                        ${timestamp} -in ${unsigned} -out ${EXE}.signed
+                        ${timestamp} -in ${EXE} -out ${EXE}.signed
                 RESULT_VARIABLE failed OUTPUT_VARIABLE log ERROR_VARIABLE log)
-file(REMOVE ${EXE}.unsigned)
 if(failed)
   file(REMOVE ${EXE}.signed)
   if(log MATCHES "Wrong password")
@@ -48,7 +41,6 @@ if(failed)
   string(REGEX REPLACE "\n.*" "" log "${log}")
   message(FATAL_ERROR " chg_4917.exe cannot be signed: osslsigncode says: ${log}")
 endif()
-file(CHMOD ${EXE}.signed PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
 file(RENAME ${EXE}.signed ${EXE})
 file(SHA256 ${EXE} exe)
 file(WRITE ${STAMP} "${exe} ${signed_with}")

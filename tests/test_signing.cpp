@@ -44,9 +44,9 @@ struct Signer : Scratch {
 
 // Two folders sign alike, at the zip's time, and zip the signed exe; it verifies against the CA,
 // runs a road byte for byte, and is the unsigned exe once its signature is removed. A build that
-// finds the exe unsigned (linked again, or its signing cut short) signs it; one that finds it
-// signed signs nothing. A missing file or a wrong password stops the build with one line of
-// ours and leaves no zip.
+// finds the exe unsigned (linked again, or its signing cut short) or signed otherwise signs it;
+// one that finds it signed alike signs nothing. A missing file or a wrong password stops the
+// build with one line of ours and leaves no zip.
 TEST(WindowsSigning, SignsAlikeAnExeThatVerifiesAndRunsAndStopsWithOneLineAndNoZipOnAFault)
 {
     Signer signer;
@@ -67,10 +67,10 @@ TEST(WindowsSigning, SignsAlikeAnExeThatVerifiesAndRunsAndStopsWithOneLineAndNoZ
     expect_road(road, run_under_wine(one + EXE, road.args, road.env, signer), before, signer, true);
 
     write_file(one + EXE, read_file(UNSIGNED));
-    for (const std::string &folder : {one, two})
-        ASSERT_EQ(signer.build(folder).status, 0);
-    EXPECT_TRUE(read_file(one + EXE) == exe && read_file(one + ZIP) == zip);
-    EXPECT_EQ(ran({"grep", "-c", "^sign ", dir + "/arguments"}, signer), "3\n");
+    write_file(dir + "/again", read_file(dir + "/password"));
+    ASSERT_TRUE(signer.build(one).status == 0 && signer.build(two).status == 0 && signer.build(two, "cert.p12", "again").status == 0);
+    EXPECT_TRUE(read_file(one + EXE) == exe && read_file(one + ZIP) == zip && read_file(two + EXE) == exe);
+    EXPECT_EQ(ran({"grep", "-c", "^sign ", dir + "/arguments"}, signer), "4\n") << "one of three builds signs nothing";
 
     const struct {
         const char *pkcs12, *password;
@@ -84,4 +84,7 @@ TEST(WindowsSigning, SignsAlikeAnExeThatVerifiesAndRunsAndStopsWithOneLineAndNoZ
         EXPECT_NE(run.err.find("\n   chg_4917.exe cannot be signed: " + fault.line + "\n"), std::string::npos) << run.err;
         EXPECT_FALSE(std::filesystem::exists(two + ZIP)) << fault.line;
     }
+    ran({CMAKE, "-DCHG_SIGN_PKCS12=", "-DCHG_SIGN_PASSWORD_FILE=", two}, signer);
+    ran({CMAKE, "--build", two, "--target", "zip"}, signer);
+    EXPECT_TRUE(read_file(two + EXE) == read_file(UNSIGNED)) << "a folder that signs no more links its exe again";
 }
