@@ -72,8 +72,7 @@ TEST(WindowsPackage, BuildsBitForBitAlikeInTwoFolders)
     }
 }
 
-// A run under wine, as on a French PC, with the emulated FTD2XX.dll found through WINEPATH,
-// of a program of the Windows build folder or of a path.
+// A run under wine of a program of the build folder, or a path, as on a French PC, finding the emulated FTD2XX.dll through WINEPATH.
 Outcome run_under_wine(const std::string &exe, const Args &args, const Env &env, const Scratch &scratch)
 {
     Env settings = {{"WINEDEBUG", "-all"}, {"WINEPREFIX", WINE_PREFIX}, {"WINEDLLOVERRIDES", "mscoree,mshtml="}, {"LC_ALL", "fr_FR.UTF-8"},
