@@ -41,6 +41,7 @@ if(failed)
   string(REGEX REPLACE "\n.*" "" log "${log}")
   message(FATAL_ERROR " chg_4917.exe cannot be signed: osslsigncode says: ${log}")
 endif()
+execute_process(COMMAND chmod --reference=${EXE} ${EXE}.signed COMMAND_ERROR_IS_FATAL ANY)  # the link's permissions
 file(RENAME ${EXE}.signed ${EXE})
 file(SHA256 ${EXE} exe)
 file(WRITE ${STAMP} "${exe} ${signed_with}")
