@@ -48,7 +48,8 @@ find_program(ZIP_PROGRAM zip REQUIRED)
 configure_file(${PROJECT_SOURCE_DIR}/packaging/LISEZMOI.txt ${CMAKE_BINARY_DIR}/LISEZMOI.txt
                @ONLY NEWLINE_STYLE WIN32)
 set(CHG_ZIP ${CMAKE_BINARY_DIR}/chg_4917-${PROJECT_VERSION}-win32.zip)
-add_custom_target(zip ALL COMMAND ${CMAKE_COMMAND} -DZIP_PROGRAM=${ZIP_PROGRAM} -DZIP=${CHG_ZIP}
+include(${PROJECT_SOURCE_DIR}/cmake/signing.cmake)  # CHG_SIGN: signs the exe first, given a certificate
+add_custom_target(zip ALL ${CHG_SIGN} COMMAND ${CMAKE_COMMAND} -DZIP_PROGRAM=${ZIP_PROGRAM} -DZIP=${CHG_ZIP}
                                   -DSOURCE_DIR=${PROJECT_SOURCE_DIR}
                                   "-DFILES=$<TARGET_FILE:chg_4917>;${CMAKE_BINARY_DIR}/LISEZMOI.txt"
                                   -P ${PROJECT_SOURCE_DIR}/cmake/zip.cmake

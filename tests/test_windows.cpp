@@ -72,13 +72,13 @@ TEST(WindowsPackage, BuildsBitForBitAlikeInTwoFolders)
     }
 }
 
-// A run under wine, as on a French PC, with the emulated FTD2XX.dll found through WINEPATH.
-static Outcome run_under_wine(const char *exe, const Args &args, const Env &env, const Scratch &scratch)
+// A run under wine of a program of the build folder, or a path, as on a French PC, finding the emulated FTD2XX.dll through WINEPATH.
+Outcome run_under_wine(const std::string &exe, const Args &args, const Env &env, const Scratch &scratch)
 {
     Env settings = {{"WINEDEBUG", "-all"}, {"WINEPREFIX", WINE_PREFIX}, {"WINEDLLOVERRIDES", "mscoree,mshtml="}, {"LC_ALL", "fr_FR.UTF-8"},
                     {"WINEPATH", "Z:" WINDOWS_BUILD "/emulator"}, {"FTEMU_IMAGE", "Z:" + scratch.image()}};
     settings.insert(settings.end(), env.begin(), env.end());
-    Args command = {WINE, WINDOWS_BUILD "/"s + exe};
+    Args command = {WINE, exe.find('/') == std::string::npos ? WINDOWS_BUILD "/" + exe : exe};
     command.insert(command.end(), args.begin(), args.end());
     return run_program(command, settings, scratch, "Z:");
 }
