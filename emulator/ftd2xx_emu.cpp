@@ -1,7 +1,7 @@
 // Our emulated device library: the six calls the program uses, answered by
 // emulated boxes whose EEPROM is an image file. Every attached box shows the
 // same EEPROM. Settings come from FTEMU_* environment variables, read at
-// every call (see the README).
+// every call (see README.md beside this file).
 #include <stdio.h>
 #include <string.h>
 
