@@ -78,6 +78,9 @@ Outcome run_program(const Args &command, const Env &env, const Scratch &scratch,
     std::vector<char *> argv(words.size() + 1), envp(environment.size() + 1);  // each ends with a null
     std::transform(words.begin(), words.end(), argv.begin(), [](std::string &word) { return &word[0]; });
     std::transform(environment.begin(), environment.end(), envp.begin(), [](std::string &var) { return &var[0]; });
+    posix_spawnattr_t group;  // a process group of its own, killed whole if the run hangs (wine starts several)
+    check((errno = posix_spawnattr_init(&group)) == 0 && (errno = posix_spawnattr_setflags(&group, POSIX_SPAWN_SETPGROUP)) == 0,
+          "posix_spawnattr");
     posix_spawn_file_actions_t actions;
     pid_t pid = 0;
     int error = posix_spawn_file_actions_init(&actions);
@@ -85,13 +88,10 @@ Outcome run_program(const Args &command, const Env &env, const Scratch &scratch,
     const char *paths[] = {"/dev/null", out.c_str(), err.c_str()};
     for (int fd = 0; fd < 3 && error == 0; fd++)
         error = posix_spawn_file_actions_addopen(&actions, fd, paths[fd], fd ? O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW : O_RDONLY, 0644);
-    posix_spawnattr_t group;  // a process group of its own, which a hung run's processes are killed with (wine starts several)
-    if (error == 0 && (error = posix_spawnattr_init(&group)) == 0) {
-        if ((error = posix_spawnattr_setflags(&group, POSIX_SPAWN_SETPGROUP)) == 0)
-            error = posix_spawnp(&pid, argv[0], &actions, &group, argv.data(), envp.data());
-        posix_spawnattr_destroy(&group);
-    }
+    if (error == 0)
+        error = posix_spawnp(&pid, argv[0], &actions, &group, argv.data(), envp.data());
     posix_spawn_file_actions_destroy(&actions);
+    posix_spawnattr_destroy(&group);
     check((errno = error) == 0, "cannot start " + command[0]);
     int status = 0;
     pid_t ended;
@@ -100,10 +100,7 @@ Outcome run_program(const Args &command, const Env &env, const Scratch &scratch,
         usleep(1000);
     if (ended == 0) {
         check(kill(-pid, SIGKILL) == 0 && waitpid(pid, &status, 0) == pid, "cannot stop " + command[0]);
-        std::string line;
-        for (const std::string &word : command)
-            line += " " + word;
-        ADD_FAILURE() << "still running after " << seconds << " s, killed:" << line;
+        ADD_FAILURE() << "still running after " << seconds << " s, killed: " << testing::PrintToString(command);
     }
     check(ended >= 0, "waitpid");
     return {read_file(out), read_file(err), WIFEXITED(status) ? WEXITSTATUS(status) : -1, read_file(trace)};

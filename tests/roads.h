@@ -28,9 +28,8 @@ struct Scratch {
 
 // Runs command with no input and env (a later setting of a name wins) in place
 // of our FTEMU_ and CHG4917_ variables, with the trace going to scratch.trace(),
-// whose path drive precedes ("Z:" under wine). A run that lasts more than
-// seconds is killed with its process group, and fails the test, named; other
-// failures throw.
+// whose path drive precedes ("Z:" under wine). A run longer than seconds is
+// killed with its process group and fails the test; other failures throw.
 Outcome run_program(const Args &command, const Env &env, const Scratch &scratch, const std::string &drive = "",
                     double seconds = 30);
 std::string read_file(const std::string &path);  // "" when there is no file

@@ -72,7 +72,7 @@ TEST(Harness, StopsARunThatHangsWithItsProcessesAndNamesIt)
     Scratch scratch;
     Outcome run{};
     EXPECT_NONFATAL_FAILURE(run = run_program({"sh", "-c", "sleep 100 & echo $!; wait"}, {}, scratch, "", 0.5),
-                            "after 0.5 s, killed: sh -c sleep 100 & echo $!; wait");
+                            R"(after 0.5 s, killed: { "sh", "-c", "sleep 100 & echo $!; wait" })");
     std::string sleeper = "/proc/" + run.out.substr(0, run.out.find('\n')) + "/stat";  // "pid (sleep) S ..." while it sleeps
     for (int tries = 0; tries < 100 && read_file(sleeper).find(") S") != std::string::npos; tries++)
         usleep(20000);
