@@ -39,9 +39,6 @@ target_compile_options(chg_4917 PRIVATE -ffile-prefix-map=${PROJECT_SOURCE_DIR}/
                                         -ffile-prefix-map=${PROJECT_BINARY_DIR}/=)
 target_link_options(chg_4917 PRIVATE ${CHG_WINDOWS_LINK})
 
-# Builds before the emulated DLL had a folder of its own left it beside the exe.
-file(REMOVE ${CMAKE_BINARY_DIR}/FTD2XX.dll)
-
 # The zip for the technicians: the program and its note, with CR LF line ends
 # and the version filled in; never the emulated library.
 find_program(ZIP_PROGRAM zip REQUIRED)

@@ -1,5 +1,6 @@
-// The program's process-lifetime state and its EEPROM operations, shared by
-// changeur.cpp and the tests that drive the operations directly.
+// The program's process-lifetime state and its EEPROM operations, defined in
+// changeur.cpp. The tests reach them only through runs of the whole program
+// (tests/roads.cpp), on the emulated device library.
 #ifndef CHANGEUR_H
 #define CHANGEUR_H
 

@@ -62,19 +62,26 @@ void prepare_console(void)
 }
 
 // Writes the bytes of text to a console as the characters they stand for in
-// Windows-1252, one character a byte, whatever the console's code page.
-// Returns how many bytes were written before a write failed.
+// Windows-1252, one character a byte, whatever the console's code page, and
+// each line end as CR LF, as stdio writes it. Returns how many bytes were
+// written before a write failed.
 static size_t write_characters(HANDLE console, const char *text, size_t length)
 {
     size_t done = 0;
     while (done < length) {
-        WCHAR piece[64];
-        int count = (int)(length - done < 64 ? length - done : 64);
-        DWORD written = 0;
-        if (MultiByteToWideChar(WINDOWS_1252, 0, text + done, count, piece, count) != count ||
-            !WriteConsoleW(console, piece, (DWORD)count, &written, NULL) || written == 0)
+        WCHAR characters[32], piece[64];
+        int count = (int)(length - done < 32 ? length - done : 32), size = 0;
+        if (MultiByteToWideChar(WINDOWS_1252, 0, text + done, count, characters, count) != count)
             break;
-        done += written;
+        for (int at = 0; at < count; at++) {
+            if (characters[at] == L'\n')
+                piece[size++] = L'\r';
+            piece[size++] = characters[at];
+        }
+        DWORD written = 0;
+        if (!WriteConsoleW(console, piece, (DWORD)size, &written, NULL) || written != (DWORD)size)
+            break;
+        done += (size_t)count;
     }
     return done;
 }

@@ -33,6 +33,8 @@ int main(int argc, char **argv)
 {
     if (argc != 3)
         return 2;
+    // The large case's window size is removed on every path, and here, where a probe that was killed left it.
+    RegDeleteKeyValueA(HKEY_CURRENT_USER, "Console", "WindowSize");
     bool shared = strcmp(argv[1], "shared") == 0, large = strcmp(argv[1], "large") == 0;
     bool to_file = !shared && !large && strcmp(argv[1], "new") != 0;
     HANDLE paused = CreateEventA(NULL, TRUE, FALSE, "chg4917_paused"), resume = CreateEventA(NULL, TRUE, FALSE, "chg4917_resume");
@@ -49,17 +51,18 @@ int main(int argc, char **argv)
         return 4;
     SECURITY_ATTRIBUTES inherited = {sizeof inherited, NULL, TRUE};
     start.hStdOutput = to_file ? CreateFileA(argv[1], GENERIC_WRITE, FILE_SHARE_READ, &inherited, CREATE_ALWAYS, 0, NULL) : NULL;
-    PROCESS_INFORMATION program;
-    if (!CreateProcessA(argv[2], NULL, NULL, NULL, to_file, shared ? 0 : CREATE_NEW_CONSOLE, NULL, NULL, &start, &program))
-        return 3;
-    if (!shared)
+    PROCESS_INFORMATION program = {};
+    bool started = CreateProcessA(argv[2], NULL, NULL, NULL, to_file, shared ? 0 : CREATE_NEW_CONSOLE, NULL, NULL, &start, &program);
+    if (started && !shared)
         FreeConsole();
     // Attached, the probe keeps the program's console alive after it ends.
     HANDLE pausing[] = {paused, program.hProcess};
-    if (WaitForMultipleObjects(2, pausing, FALSE, 30000) == WAIT_OBJECT_0 && (shared || AttachConsole(program.dwProcessId)))
+    DWORD woken = started ? WaitForMultipleObjects(2, pausing, FALSE, 30000) : WAIT_FAILED;
+    RegDeleteKeyValueA(HKEY_CURRENT_USER, "Console", "WindowSize");
+    if (!started)
+        return 3;
+    if (woken == WAIT_OBJECT_0 && (shared || AttachConsole(program.dwProcessId)))
         read_console("during", !shared && !to_file);
-    if (large)
-        RegDeleteKeyValueA(HKEY_CURRENT_USER, "Console", "WindowSize");
     SetEvent(resume);
     WaitForSingleObject(program.hProcess, INFINITE);
     read_console("after", false);

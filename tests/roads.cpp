@@ -2,6 +2,7 @@
 
 #include <errno.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <spawn.h>
 #include <string.h>
 #include <sys/stat.h>
@@ -9,6 +10,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <map>
 #include <stdexcept>
@@ -59,9 +61,9 @@ void write_file(const std::string &path, const std::string &bytes)
     check((fd < 0 || close(fd) == 0) && written, "cannot write " + path);
 }
 
-Outcome run_program(const Args &command, const Env &env, const Scratch &scratch, const std::string &drive)
+Outcome run_program(const Args &command, const Env &env, const Scratch &scratch, const std::string &drive, double seconds)
 {
-    std::string out = scratch.dir + "/stdout", err = scratch.dir + "/stderr", trace = scratch.dir + "/trace";
+    std::string out = scratch.dir + "/stdout", err = scratch.dir + "/stderr", trace = scratch.trace();
     check(unlink(trace.c_str()) == 0 || errno == ENOENT, "unlink " + trace);
     std::map<std::string, std::string> vars;
     for (char **v = environ; *v; v++)
@@ -76,20 +78,31 @@ Outcome run_program(const Args &command, const Env &env, const Scratch &scratch,
     std::vector<char *> argv(words.size() + 1), envp(environment.size() + 1);  // each ends with a null
     std::transform(words.begin(), words.end(), argv.begin(), [](std::string &word) { return &word[0]; });
     std::transform(environment.begin(), environment.end(), envp.begin(), [](std::string &var) { return &var[0]; });
+    posix_spawnattr_t group;  // a process group of its own, killed whole if the run hangs (wine starts several)
+    check((errno = posix_spawnattr_init(&group)) == 0 && (errno = posix_spawnattr_setflags(&group, POSIX_SPAWN_SETPGROUP)) == 0,
+          "posix_spawnattr");
     posix_spawn_file_actions_t actions;
+    pid_t pid = 0;
     int error = posix_spawn_file_actions_init(&actions);
     check((errno = error) == 0, "posix_spawn_file_actions_init");
     const char *paths[] = {"/dev/null", out.c_str(), err.c_str()};
     for (int fd = 0; fd < 3 && error == 0; fd++)
         error = posix_spawn_file_actions_addopen(&actions, fd, paths[fd], fd ? O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW : O_RDONLY, 0644);
-    pid_t pid = 0;
     if (error == 0)
-        error = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), envp.data());
+        error = posix_spawnp(&pid, argv[0], &actions, &group, argv.data(), envp.data());
     posix_spawn_file_actions_destroy(&actions);
+    posix_spawnattr_destroy(&group);
     check((errno = error) == 0, "cannot start " + command[0]);
     int status = 0;
-    while (waitpid(pid, &status, 0) < 0)
-        check(errno == EINTR, "waitpid");
+    pid_t ended;
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+    while ((ended = waitpid(pid, &status, WNOHANG)) == 0 && std::chrono::steady_clock::now() < deadline)
+        usleep(1000);
+    if (ended == 0) {
+        check(kill(-pid, SIGKILL) == 0 && waitpid(pid, &status, 0) == pid, "cannot stop " + command[0]);
+        ADD_FAILURE() << "still running after " << seconds << " s, killed: " << testing::PrintToString(command);
+    }
+    check(ended >= 0, "waitpid");
     return {read_file(out), read_file(err), WIFEXITED(status) ? WEXITSTATUS(status) : -1, read_file(trace)};
 }
 

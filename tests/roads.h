@@ -23,12 +23,15 @@ struct Scratch {
     Scratch(const Scratch &) = delete;  // the folder is removed once
     std::string dir;
     std::string image() const { return dir + "/box.eeprom"; }
+    std::string trace() const { return dir + "/trace"; }
 };
 
 // Runs command with no input and env (a later setting of a name wins) in place
-// of our FTEMU_ and CHG4917_ variables, with the trace going to a file in
-// scratch, whose path drive precedes ("Z:" under wine). Failures throw.
-Outcome run_program(const Args &command, const Env &env, const Scratch &scratch, const std::string &drive = "");
+// of our FTEMU_ and CHG4917_ variables, with the trace going to scratch.trace(),
+// whose path drive precedes ("Z:" under wine). A run longer than seconds is
+// killed with its process group and fails the test; other failures throw.
+Outcome run_program(const Args &command, const Env &env, const Scratch &scratch, const std::string &drive = "",
+                    double seconds = 30);
 std::string read_file(const std::string &path);  // "" when there is no file
 void write_file(const std::string &path, const std::string &bytes);
 

@@ -1,5 +1,6 @@
 // The road test, over the roads of the table and the fault matrix made from
-// it; the real program's pause; and the hex dump on its own.
+// it; the real program's pause; a hung run; and the hex dump on its own.
+#include <gtest/gtest-spi.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -63,6 +64,19 @@ TEST(Terminal, ShowsTheAccentsInTheCharacterSetOfItsLocale)
         EXPECT_EQ(run.out, crlf(START + (locale == std::string("C") ? road.out : utf8(road.out)))) << locale;
         EXPECT_EQ(run.trace, road.trace) << locale;
     }
+}
+
+// A run that hangs is stopped at its limit, with the processes it started, and named.
+TEST(Harness, StopsARunThatHangsWithItsProcessesAndNamesIt)
+{
+    Scratch scratch;
+    Outcome run{};
+    EXPECT_NONFATAL_FAILURE(run = run_program({"sh", "-c", "sleep 100 & echo $!; wait"}, {}, scratch, "", 0.5),
+                            R"(after 0.5 s, killed: { "sh", "-c", "sleep 100 & echo $!; wait" })");
+    std::string sleeper = "/proc/" + run.out.substr(0, run.out.find('\n')) + "/stat";  // "pid (sleep) S ..." while it sleeps
+    for (int tries = 0; tries < 100 && read_file(sleeper).find(") S") != std::string::npos; tries++)
+        usleep(20000);
+    EXPECT_EQ(read_file(sleeper).find(") S"), std::string::npos) << sleeper;
 }
 
 namespace {
