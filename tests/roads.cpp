@@ -106,6 +106,13 @@ Outcome run_program(const Args &command, const Env &env, const Scratch &scratch,
     return {read_file(out), read_file(err), WIFEXITED(status) ? WEXITSTATUS(status) : -1, read_file(trace)};
 }
 
+std::string output_of(const Args &command, double seconds)
+{
+    Scratch scratch;
+    Outcome run = run_program(command, {}, scratch, "", seconds);
+    return run.status == 0 ? run.out : throw std::runtime_error(testing::PrintToString(command) + " failed:\n" + run.out + run.err);
+}
+
 static const Args AUTO = {}, READ = {"READ"}, ERASE = {"ERASE"}, WRITE = {"WRITE"};
 static Env fail(const std::string &rules) { return {{"FTEMU_FAIL", rules}}; }
 // The trace of a road that opens the device, makes these calls and closes it.

@@ -32,6 +32,8 @@ struct Scratch {
 // killed with its process group and fails the test; other failures throw.
 Outcome run_program(const Args &command, const Env &env, const Scratch &scratch, const std::string &drive = "",
                     double seconds = 30);
+// The standard output of a command that must succeed: any other end throws, and fails the test.
+std::string output_of(const Args &command, double seconds = 30);
 std::string read_file(const std::string &path);  // "" when there is no file
 void write_file(const std::string &path, const std::string &bytes);
 

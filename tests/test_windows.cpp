@@ -1,12 +1,9 @@
-// The 32-bit Windows program: its files and zip, its reproducible build, and
-// its runs under wine on the emulated FTD2XX.dll, byte for byte and in a console.
-#include <gtest/gtest-spi.h>
+// The 32-bit Windows program: its files and zip, and its runs under wine on the
+// emulated FTD2XX.dll, byte for byte and in a console. Its release builds, signed or
+// not, and its real pause are in test_signing.cpp.
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 #include <algorithm>
-#include <chrono>
-#include <filesystem>
 #include <regex>
 
 #include "roads.h"
@@ -14,13 +11,10 @@
 using namespace std::string_literals;
 static const std::string EXE = WINDOWS_BUILD "/chg_4917.exe", ZIP = WINDOWS_BUILD "/chg_4917-" PROJECT_VERSION "-win32.zip";
 
-// The standard output of a shell command, run with pipefail: the test fails unless every tool in it succeeds.
-static std::string output_of(const std::string &command, double seconds = 30)
+// The standard output of a shell command, run with pipefail: every tool in it must succeed.
+static std::string shell(const std::string &command)
 {
-    Scratch scratch;
-    Outcome run = run_program({"bash", "-o", "pipefail", "-c", command}, {}, scratch, "", seconds);
-    EXPECT_EQ(run.status, 0) << command << "\n" << run.err;
-    return run.out;
+    return output_of({"bash", "-o", "pipefail", "-c", command});
 }
 
 // The exe imports the six calls from FTD2XX.dll and only Windows' own DLLs
@@ -32,25 +26,25 @@ TEST(WindowsPackage, HoldsTheProgramThatSaysWhatItIsAndItsNoteAndNothingOfTheEmu
 {
     for (const std::string exe : {EXE, WINDOWS_BUILD "/chg_4917_test.exe"s}) {
         std::string objdump = OBJDUMP " -p '" + exe + "'";
-        EXPECT_EQ(output_of(objdump + " | grep -o 'DLL Name: .*' | sort"),
+        EXPECT_EQ(shell(objdump + " | grep -o 'DLL Name: .*' | sort"),
                   "DLL Name: FTD2XX.dll\nDLL Name: KERNEL32.dll\nDLL Name: USER32.dll\nDLL Name: msvcrt.dll\n") << exe;
         // The accents go to the console as characters; its code page is never changed.
-        EXPECT_EQ(output_of(objdump + " | grep -ow -e WriteConsoleW -e SetConsoleOutputCP"), "WriteConsoleW\n") << exe;
-        EXPECT_EQ(output_of(objdump + " | awk '/DLL Name/ { dll = $3 } dll == \"FTD2XX.dll\" && /^\t[0-9a-f]+\t +[0-9]+ / { print $3 }' | sort"),
+        EXPECT_EQ(shell(objdump + " | grep -ow -e WriteConsoleW -e SetConsoleOutputCP"), "WriteConsoleW\n") << exe;
+        EXPECT_EQ(shell(objdump + " | awk '/DLL Name/ { dll = $3 } dll == \"FTD2XX.dll\" && /^\t[0-9a-f]+\t +[0-9]+ / { print $3 }' | sort"),
                   "FT_Close\nFT_EE_Program\nFT_EE_Read\nFT_EraseEE\nFT_ListDevices\nFT_Open\n") << exe;
     }
-    std::string numbers = PROJECT_VERSION, rc = output_of(WINDRES " -J coff -O rc -i '" + EXE + "'");
+    std::string numbers = PROJECT_VERSION, rc = shell(WINDRES " -J coff -O rc -i '" + EXE + "'");
     std::replace(numbers.begin(), numbers.end(), '.', ',');
     rc.erase(std::remove(rc.begin(), rc.end(), ' '), rc.end());
     for (std::string text : {"FILEVERSION" + numbers + ",0", "PRODUCTVERSION" + numbers + ",0", "124/*RT_MANIFEST*/"s,
                              "\"FileDescription\",L\"Mise\\340jourdutypeducoffret4917\""s, "\"FileVersion\",\"" PROJECT_VERSION "\""s,
                              "\"ProductVersion\",\"" PROJECT_VERSION "\""s})
         EXPECT_NE(rc.find(text), std::string::npos) << text;
-    EXPECT_EQ(output_of(OBJDUMP " -h '" + EXE + "'").find("debug"), std::string::npos);
-    EXPECT_NONFATAL_FAILURE(output_of(OBJDUMP " -h '" + EXE + ".missing' | grep -c debug"), "No such file");  // a tool that fails
-    EXPECT_EQ(output_of("unzip -Z1 '" + ZIP + "' | sort"), "LISEZMOI.txt\nchg_4917.exe\n");
-    EXPECT_EQ(output_of("unzip -p '" + ZIP + "' chg_4917.exe"), read_file(EXE));
-    std::string note = output_of("unzip -p '" + ZIP + "' LISEZMOI.txt"), lf = note;
+    EXPECT_EQ(shell(OBJDUMP " -h '" + EXE + "'").find("debug"), std::string::npos);
+    EXPECT_THROW(shell(OBJDUMP " -h '" + EXE + ".missing' | grep -c debug"), std::runtime_error);  // a tool that fails
+    EXPECT_EQ(shell("unzip -Z1 '" + ZIP + "' | sort"), "LISEZMOI.txt\nchg_4917.exe\n");
+    EXPECT_EQ(shell("unzip -p '" + ZIP + "' chg_4917.exe"), read_file(EXE));
+    std::string note = shell("unzip -p '" + ZIP + "' LISEZMOI.txt"), lf = note;
     lf.erase(std::remove(lf.begin(), lf.end(), '\r'), lf.end());
     EXPECT_EQ(crlf(lf), note) << "CR LF line ends only";
     EXPECT_EQ(lf.substr(0, lf.find('\n')), "\xef\xbb\xbf" "chg_4917 " PROJECT_VERSION " - mise \xc3\xa0 jour du type du coffret 4917");
@@ -58,22 +52,6 @@ TEST(WindowsPackage, HoldsTheProgramThatSaysWhatItIsAndItsNoteAndNothingOfTheEmu
         std::string quote = "\"" + utf8(message.substr(0, message.find('\n'))) + "\"";
         EXPECT_NE(note.find(quote), std::string::npos) << quote;
     }
-}
-
-// Two builds of one commit, in two folders one after the other, give the same bytes. The
-// vendor's FTD2XX.dll, put in one beside the exe, stays there; our own is never built there.
-TEST(WindowsPackage, BuildsBitForBitAlikeInTwoFoldersAndKeepsTheVendorsLibrary)
-{
-    Scratch one, two;
-    write_file(one.dir + "/FTD2XX.dll", "the vendor's");
-    for (const Scratch *at : {&one, &two})
-        output_of(CMAKE " -S '" SOURCE_DIR "' -B '" + at->dir + "' -DCHG_TESTS=OFF -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE='"
-                  SOURCE_DIR "/cmake/mingw-i686.cmake' >/dev/null && " CMAKE " --build '" + at->dir + "' -j2 --target zip >/dev/null", 600);
-    output_of(CMAKE " -S '" SOURCE_DIR "' -B '" + one.dir + "' >/dev/null");
-    EXPECT_EQ(read_file(one.dir + "/FTD2XX.dll"), "the vendor's");
-    EXPECT_FALSE(std::filesystem::exists(two.dir + "/FTD2XX.dll"));
-    for (const char *file : {"/chg_4917.exe", "/chg_4917-" PROJECT_VERSION "-win32.zip"})
-        EXPECT_TRUE(!read_file(one.dir + file).empty() && read_file(one.dir + file) == read_file(two.dir + file)) << file;
 }
 
 // A run under wine of a program of the build folder, or a path, as on a French PC, finding the emulated FTD2XX.dll through WINEPATH.
@@ -97,22 +75,6 @@ TEST(WindowsRoads, PrintTheSameTextsWithWindowsLineEndsAndThe88ByteRecord)
         std::string before = prepare(road.box, scratch);
         expect_road(road, run_under_wine("chg_4917_test.exe", road.args, road.env, scratch), before, scratch, true);
     }
-}
-
-// The real exe waits with Sleep: 5 seconds from its last library call, the trace's last
-// write, to its end. Wine's start-up, one or two seconds under qemu, comes before.
-TEST(WindowsPause, TheRealProgramWaitsFiveSeconds)
-{
-    Scratch scratch;
-    Outcome run = run_under_wine("chg_4917.exe", {}, {{"FTEMU_DEVICES", "2"}}, scratch);
-    auto end = std::chrono::system_clock::now().time_since_epoch();
-    struct stat trace;
-    ASSERT_EQ(stat(scratch.trace().c_str(), &trace), 0);
-    double seconds = std::chrono::duration<double>(end).count() - (double)trace.st_mtim.tv_sec - trace.st_mtim.tv_nsec / 1e9;
-    EXPECT_EQ(run.status, 0);
-    EXPECT_EQ(run.trace, windows_trace(count(0) + CLOSE_NULL));
-    EXPECT_GE(seconds, 5.0);
-    EXPECT_LT(seconds, 6.9) << "not the 7-second pause";
 }
 
 // The console of a run, read from outside by console_probe, on a French PC (console 850, ANSI 1252)
