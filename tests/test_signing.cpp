@@ -1,5 +1,5 @@
 // The release builds of the Windows program: signed with a throwaway CA and certificate made for the test, alike in two
-// folders, the same bytes as an unsigned build without the signature; and the real exe's pause, under wine.
+// folders, the same bytes as an unsigned build without the signature; and a whole road of the real exe under wine.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -47,7 +47,7 @@ TEST(WindowsRelease, SignsAlikeAnExeThatVerifiesAndRunsAndStopsWithOneLineAndNoZ
     EXPECT_TRUE(read_file(dir + "/removed.exe") == read_file(UNSIGNED));
 
     // The real exe waits 5 s from its last library call, the trace's last write, to its end; wine's start-up comes before.
-    Road road = road_named("read");
+    Road road = road_named("auto_programmed_box");  // every call of the library, the 88-byte record, CR LF line ends
     road.trace.erase(road.trace.size() - PAUSE5.size());  // the real program pauses instead of recording it
     std::string before = prepare(road.box, s);
     Outcome run = run_under_wine(one + EXE, road.args, road.env, s);
