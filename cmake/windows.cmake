@@ -1,5 +1,6 @@
 # The Windows program: its import library, its console, its version resource
-# and manifest, a stripped reproducible link, and the zip for the technicians.
+# and manifest, a stripped reproducible link, and the zip for the technicians,
+# with the exe signed first where a certificate is given (signing.cmake).
 
 # The program links to the vendor's FTD2XX.dll through an import library made
 # from our own list of the six calls. dlltool -k drops the stdcall
