@@ -17,6 +17,8 @@ struct NumericField {
     DWORD version;
 };
 
+// One field a cell, in the order of the record.
+// clang-format off
 #define FIELD(name, version) \
     {offsetof(Eeprom, name), offsetof(FT_PROGRAM_DATA, name), sizeof(Eeprom::name), version}
 
@@ -36,6 +38,7 @@ static const NumericField NUMERIC_FIELDS[] = {
     FIELD(InvertRI, 2), FIELD(Cbus0, 2), FIELD(Cbus1, 2), FIELD(Cbus2, 2), FIELD(Cbus3, 2),
     FIELD(Cbus4, 2), FIELD(RIsVCP, 2),
 };
+// clang-format on
 
 #undef FIELD
 

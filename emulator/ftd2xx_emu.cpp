@@ -28,9 +28,9 @@ static uint32_t call_counts[CALL_COUNT];
 // What a call is to do, once its settings are read and its faults looked up.
 struct Call {
     Settings settings;
-    bool broken;        // a setting cannot be parsed: fail at once
-    bool injected;      // a fault replaces the call's own status
-    FT_STATUS status;   // the injected status
+    bool broken;       // a setting cannot be parsed: fail at once
+    bool injected;     // a fault replaces the call's own status
+    FT_STATUS status;  // the injected status
 };
 
 static void begin(EmuCall which, Call *call)
@@ -102,8 +102,7 @@ static FT_STATUS eeprom_state(const Settings &s, FT_STATUS when_unreadable)
 
 static const char *pointers_kind(const FT_PROGRAM_DATA *data)
 {
-    int set = !!data->Manufacturer + !!data->ManufacturerId + !!data->Description +
-              !!data->SerialNumber;
+    int set = !!data->Manufacturer + !!data->ManufacturerId + !!data->Description + !!data->SerialNumber;
     if (set == 3 && !data->SerialNumber)
         return "buffers, null serial";
     return set == 0 ? "null" : set == 4 ? "buffers" : "mixed";
@@ -132,8 +131,7 @@ static void fill_record(FT_PROGRAM_DATA *d, const Eeprom &e, bool unterminated)
 {
     for (const NumericField &f : NUMERIC_FIELDS)
         if (f.version <= d->Version)  // an older record is shorter
-            memcpy(reinterpret_cast<char *>(d) + f.record,
-                   reinterpret_cast<const char *>(&e) + f.eeprom, f.size);
+            memcpy(reinterpret_cast<char *>(d) + f.record, reinterpret_cast<const char *>(&e) + f.eeprom, f.size);
     copy_string(d->Manufacturer, 32, e.Manufacturer, unterminated);
     copy_string(d->ManufacturerId, 16, e.ManufacturerId, unterminated);
     copy_string(d->Description, 64, e.Description, unterminated);
@@ -156,8 +154,7 @@ static bool take_record(Eeprom *e, const FT_PROGRAM_DATA *d)
     memset(e, 0, sizeof *e);
     for (const NumericField &f : NUMERIC_FIELDS)
         if (f.version <= d->Version)
-            memcpy(reinterpret_cast<char *>(e) + f.eeprom,
-                   reinterpret_cast<const char *>(d) + f.record, f.size);
+            memcpy(reinterpret_cast<char *>(e) + f.eeprom, reinterpret_cast<const char *>(d) + f.record, f.size);
     return take_string(e->Manufacturer, MANUFACTURER_MAX, d->Manufacturer) &&
            take_string(e->ManufacturerId, MANUFACTURER_ID_MAX, d->ManufacturerId) &&
            take_string(e->Description, DESCRIPTION_MAX, d->Description) &&
@@ -271,8 +268,7 @@ EXPORT FT_STATUS FTD2XX_API FT_EraseEE(FT_HANDLE ftHandle)
     // An image that cannot be read is left alone: erasing it would hide
     // what went wrong.
     Eeprom e;
-    if (load_image(call.settings.image, &e) == IMAGE_FAILED ||
-        !save_image(call.settings.image, NULL))
+    if (load_image(call.settings.image, &e) == IMAGE_FAILED || !save_image(call.settings.image, NULL))
         return finish(call, what, FT_EEPROM_ERASE_FAILED);
     return finish(call, what, FT_OK);
 }
@@ -294,8 +290,7 @@ EXPORT FT_STATUS FTD2XX_API FT_EE_Program(FT_HANDLE ftHandle, PFT_PROGRAM_DATA p
     if (state != FT_OK)
         return finish(call, what, state);
     Eeprom old;
-    if (load_image(call.settings.image, &old) == IMAGE_FAILED ||
-        !save_image(call.settings.image, &e))
+    if (load_image(call.settings.image, &old) == IMAGE_FAILED || !save_image(call.settings.image, &e))
         return finish(call, what, FT_EEPROM_WRITE_FAILED);
     return finish(call, what, FT_OK);
 }
@@ -313,5 +308,4 @@ EXPORT FT_STATUS FTD2XX_API FT_Close(FT_HANDLE ftHandle)
     slot->open = false;
     return finish(call, what, FT_OK);
 }
-
 }

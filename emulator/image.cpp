@@ -148,8 +148,7 @@ static const char *default_image(void)
         return path;
 #ifdef _WIN32
     HMODULE self = NULL;
-    GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS |
-                           GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+    GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
                        (LPCSTR)&default_image, &self);
     DWORD n = GetModuleFileNameA(self, path, sizeof path);
     const char *library = n > 0 && n < sizeof path ? path : "";
@@ -198,9 +197,10 @@ ImageResult load_image(const char *path, Eeprom *e)
         return fail(path, "is not a regular file");
     if (info.st_size != IMAGE_SIZE) {
         char problem[96];
-        snprintf(problem, sizeof problem, "is %lld bytes long, an image is %d: %s",
-                 (long long)info.st_size, IMAGE_SIZE,
-                 info.st_size == 0 ? "empty" : info.st_size < IMAGE_SIZE ? "truncated" : "too long");
+        snprintf(problem, sizeof problem, "is %lld bytes long, an image is %d: %s", (long long)info.st_size, IMAGE_SIZE,
+                 info.st_size == 0           ? "empty"
+                 : info.st_size < IMAGE_SIZE ? "truncated"
+                                             : "too long");
         return fail(path, problem);
     }
 

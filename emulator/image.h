@@ -23,14 +23,12 @@ struct Eeprom {
     uint16_t MaxPower, PnP, SelfPowered, RemoteWakeup;
     uint8_t Rev4, IsoIn, IsoOut, PullDownEnable, SerNumEnable, USBVersionEnable;
     uint16_t USBVersion;
-    uint8_t Rev5, IsoInA, IsoInB, IsoOutA, IsoOutB, PullDownEnable5, SerNumEnable5,
-        USBVersionEnable5;
+    uint8_t Rev5, IsoInA, IsoInB, IsoOutA, IsoOutB, PullDownEnable5, SerNumEnable5, USBVersionEnable5;
     uint16_t USBVersion5;
-    uint8_t AIsHighCurrent, BIsHighCurrent, IFAIsFifo, IFAIsFifoTar, IFAIsFastSer, AIsVCP,
-        IFBIsFifo, IFBIsFifoTar, IFBIsFastSer, BIsVCP;
-    uint8_t UseExtOsc, HighDriveIOs, EndpointSize, PullDownEnableR, SerNumEnableR, InvertTXD,
-        InvertRXD, InvertRTS, InvertCTS, InvertDTR, InvertDSR, InvertDCD, InvertRI, Cbus0, Cbus1,
-        Cbus2, Cbus3, Cbus4, RIsVCP;
+    uint8_t AIsHighCurrent, BIsHighCurrent, IFAIsFifo, IFAIsFifoTar, IFAIsFastSer, AIsVCP, IFBIsFifo, IFBIsFifoTar,
+        IFBIsFastSer, BIsVCP;
+    uint8_t UseExtOsc, HighDriveIOs, EndpointSize, PullDownEnableR, SerNumEnableR, InvertTXD, InvertRXD, InvertRTS,
+        InvertCTS, InvertDTR, InvertDSR, InvertDCD, InvertRI, Cbus0, Cbus1, Cbus2, Cbus3, Cbus4, RIsVCP;
 };
 
 enum ImageResult { IMAGE_PROGRAMMED, IMAGE_BLANK, IMAGE_FAILED };

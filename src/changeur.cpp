@@ -167,8 +167,7 @@ static void announce_write(void)
 {
     ftData.VendorId = VENDOR_ID;
     ftData.ProductId = PRODUCT_ID;
-    printf("Write VID(0x%04x)/PID(0x%04x) data ...\n", (unsigned)ftData.VendorId,
-           (unsigned)ftData.ProductId);
+    printf("Write VID(0x%04x)/PID(0x%04x) data ...\n", (unsigned)ftData.VendorId, (unsigned)ftData.ProductId);
 }
 
 // No argument: erase only what is not blank, then write and read back, each

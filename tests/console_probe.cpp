@@ -37,7 +37,8 @@ int main(int argc, char **argv)
     RegDeleteKeyValueA(HKEY_CURRENT_USER, "Console", "WindowSize");
     bool shared = strcmp(argv[1], "shared") == 0, large = strcmp(argv[1], "large") == 0;
     bool to_file = !shared && !large && strcmp(argv[1], "new") != 0;
-    HANDLE paused = CreateEventA(NULL, TRUE, FALSE, "chg4917_paused"), resume = CreateEventA(NULL, TRUE, FALSE, "chg4917_resume");
+    HANDLE paused = CreateEventA(NULL, TRUE, FALSE, "chg4917_paused"),
+           resume = CreateEventA(NULL, TRUE, FALSE, "chg4917_resume");
     FreeConsole();
     AllocConsole();
     read_console("before", false);
@@ -47,12 +48,15 @@ int main(int argc, char **argv)
     start.dwXCountChars = 200;
     start.dwYCountChars = 300;
     DWORD window = MAKELONG(100, 45);  // the console's default window size, read as the console opens
-    if (large && RegSetKeyValueA(HKEY_CURRENT_USER, "Console", "WindowSize", REG_DWORD, &window, sizeof window) != ERROR_SUCCESS)
+    if (large &&
+        RegSetKeyValueA(HKEY_CURRENT_USER, "Console", "WindowSize", REG_DWORD, &window, sizeof window) != ERROR_SUCCESS)
         return 4;
     SECURITY_ATTRIBUTES inherited = {sizeof inherited, NULL, TRUE};
-    start.hStdOutput = to_file ? CreateFileA(argv[1], GENERIC_WRITE, FILE_SHARE_READ, &inherited, CREATE_ALWAYS, 0, NULL) : NULL;
+    start.hStdOutput =
+        to_file ? CreateFileA(argv[1], GENERIC_WRITE, FILE_SHARE_READ, &inherited, CREATE_ALWAYS, 0, NULL) : NULL;
     PROCESS_INFORMATION program = {};
-    bool started = CreateProcessA(argv[2], NULL, NULL, NULL, to_file, shared ? 0 : CREATE_NEW_CONSOLE, NULL, NULL, &start, &program);
+    bool started = CreateProcessA(argv[2], NULL, NULL, NULL, to_file, shared ? 0 : CREATE_NEW_CONSOLE, NULL, NULL,
+                                  &start, &program);
     if (started && !shared)
         FreeConsole();
     // Attached, the probe keeps the program's console alive after it ends.

@@ -7,17 +7,24 @@
 #include "../src/pause.h"
 #ifdef _WIN32
 #include <windows.h>
-static size_t unflushed(FILE *) { return 0; }
+static size_t unflushed(FILE *)
+{
+    return 0;
+}
 #else
 #include <stdio_ext.h>
-static size_t unflushed(FILE *stream) { return __fpending(stream); }
+static size_t unflushed(FILE *stream)
+{
+    return __fpending(stream);
+}
 #endif
 
 void pause_seconds(unsigned seconds)
 {
     const char *path = getenv("CHG4917_PAUSE_LOG");
     FILE *log = path && *path ? fopen(path, "a") : NULL;
-    if (!log || fprintf(log, "pause %u%s\n", seconds, unflushed(stdout) ? " with output not flushed" : "") < 0 || fclose(log) != 0)
+    if (!log || fprintf(log, "pause %u%s\n", seconds, unflushed(stdout) ? " with output not flushed" : "") < 0 ||
+        fclose(log) != 0)
         fprintf(stderr, "(pause of %u s not recorded)\n", seconds);
 #ifdef _WIN32
     HANDLE paused = OpenEventA(EVENT_MODIFY_STATE, FALSE, "chg4917_paused");

@@ -61,7 +61,8 @@ void write_file(const std::string &path, const std::string &bytes)
     check((fd < 0 || close(fd) == 0) && written, "cannot write " + path);
 }
 
-Outcome run_program(const Args &command, const Env &env, const Scratch &scratch, const std::string &drive, double seconds)
+Outcome run_program(const Args &command, const Env &env, const Scratch &scratch, const std::string &drive,
+                    double seconds)
 {
     std::string out = scratch.dir + "/stdout", err = scratch.dir + "/stderr", trace = scratch.trace();
     check(unlink(trace.c_str()) == 0 || errno == ENOENT, "unlink " + trace);
@@ -79,7 +80,8 @@ Outcome run_program(const Args &command, const Env &env, const Scratch &scratch,
     std::transform(words.begin(), words.end(), argv.begin(), [](std::string &word) { return &word[0]; });
     std::transform(environment.begin(), environment.end(), envp.begin(), [](std::string &var) { return &var[0]; });
     posix_spawnattr_t group;  // a process group of its own, killed whole if the run hangs (wine starts several)
-    check((errno = posix_spawnattr_init(&group)) == 0 && (errno = posix_spawnattr_setflags(&group, POSIX_SPAWN_SETPGROUP)) == 0,
+    check((errno = posix_spawnattr_init(&group)) == 0 &&
+              (errno = posix_spawnattr_setflags(&group, POSIX_SPAWN_SETPGROUP)) == 0,
           "posix_spawnattr");
     posix_spawn_file_actions_t actions;
     pid_t pid = 0;
@@ -87,7 +89,8 @@ Outcome run_program(const Args &command, const Env &env, const Scratch &scratch,
     check((errno = error) == 0, "posix_spawn_file_actions_init");
     const char *paths[] = {"/dev/null", out.c_str(), err.c_str()};
     for (int fd = 0; fd < 3 && error == 0; fd++)
-        error = posix_spawn_file_actions_addopen(&actions, fd, paths[fd], fd ? O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW : O_RDONLY, 0644);
+        error = posix_spawn_file_actions_addopen(&actions, fd, paths[fd],
+                                                 fd ? O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW : O_RDONLY, 0644);
     if (error == 0)
         error = posix_spawnp(&pid, argv[0], &actions, &group, argv.data(), envp.data());
     posix_spawn_file_actions_destroy(&actions);
@@ -110,19 +113,32 @@ std::string output_of(const Args &command, double seconds)
 {
     Scratch scratch;
     Outcome run = run_program(command, {}, scratch, "", seconds);
-    return run.status == 0 ? run.out : throw std::runtime_error(testing::PrintToString(command) + " failed:\n" + run.out + run.err);
+    return run.status == 0
+               ? run.out
+               : throw std::runtime_error(testing::PrintToString(command) + " failed:\n" + run.out + run.err);
 }
 
 static const Args AUTO = {}, READ = {"READ"}, ERASE = {"ERASE"}, WRITE = {"WRITE"};
-static Env fail(const std::string &rules) { return {{"FTEMU_FAIL", rules}}; }
+static Env fail(const std::string &rules)
+{
+    return {{"FTEMU_FAIL", rules}};
+}
 // The trace of a road that opens the device, makes these calls and closes it.
-static std::string opened(const std::string &calls) { return LIST + OPEN + calls + CLOSE + PAUSE5; }
-static const std::string WRITTEN_TEXT = IDENTITY + UPDATED + MEMORY_IDENTITY, PROBE_FAILS = LIST + OPEN + probe(11) + PAUSE7;
-static const std::string CORRUPT = "ftemu: EEPROM image {dir}/box.eeprom: checksum or string lengths are wrong: the image is corrupt\n";
+static std::string opened(const std::string &calls)
+{
+    return LIST + OPEN + calls + CLOSE + PAUSE5;
+}
+static const std::string WRITTEN_TEXT = IDENTITY + UPDATED + MEMORY_IDENTITY,
+                         PROBE_FAILS = LIST + OPEN + probe(11) + PAUSE7;
+static const std::string CORRUPT =
+    "ftemu: EEPROM image {dir}/box.eeprom: checksum or string lengths are wrong: the image is corrupt\n";
 static const std::string DENIED = "ftemu: EEPROM image {dir}/box.eeprom: Permission denied\n";
 
 // An argument that is not exactly a command word: the usage, nothing changed.
-static Road usage(const std::string &name, const std::string &arg) { return {name, {arg}, {}, USAGE, NO_DUMP, opened(probe(0))}; }
+static Road usage(const std::string &name, const std::string &arg)
+{
+    return {name, {arg}, {}, USAGE, NO_DUMP, opened(probe(0))};
+}
 const std::vector<Road> ROADS = {
     // Start-up, device probe and end.
     {"list_fails", AUTO, fail("FT_ListDevices=2"), NO_BOX, NO_DUMP, count(2) + PAUSE5},
@@ -130,26 +146,47 @@ const std::vector<Road> ROADS = {
     // The full list is asked for only when one device is counted: locIdBuf holds ten.
     {"no_device", AUTO, {{"FTEMU_DEVICES", "0"}}, NO_BOX, NO_DUMP, count(0) + CLOSE_NULL + PAUSE5},
     {"two_devices", AUTO, {{"FTEMU_DEVICES", "2"}}, SEVERAL_BOXES, NO_DUMP, count(0) + CLOSE_NULL + PAUSE5},
-    {"two_hundred_devices_io_error", AUTO, {{"FTEMU_DEVICES", "200"}, {"FTEMU_FAIL", "FT_ListDevices=4"}}, SEVERAL_BOXES, NO_DUMP,
+    {"two_hundred_devices_io_error",
+     AUTO,
+     {{"FTEMU_DEVICES", "200"}, {"FTEMU_FAIL", "FT_ListDevices=4"}},
+     SEVERAL_BOXES,
+     NO_DUMP,
      count(4) + CLOSE_NULL + PAUSE5},
     {"open_fails", AUTO, fail("FT_Open=3"), "", NO_DUMP, LIST + call("FT_Open 0", 3) + CLOSE_NULL + PAUSE5},
     {"probe_unreadable", AUTO, {{"FTEMU_EEPROM", "unreadable"}}, UNREADABLE, NO_DUMP, PROBE_FAILS},
     {"probe_absent", AUTO, {{"FTEMU_EEPROM", "absent"}}, ABSENT, NO_DUMP, LIST + OPEN + probe(14) + PAUSE7},
     {"probe_other_status", AUTO, fail("FT_EE_Read:1=18"), WRITE_VID, NO_DUMP, opened(probe(18))},
     // The automatic update.
-    {"auto_programmed_box", AUTO, {}, ERASED + WRITE_VID + WRITTEN_TEXT, OVER_FACTORY,
+    {"auto_programmed_box",
+     AUTO,
+     {},
+     ERASED + WRITE_VID + WRITTEN_TEXT,
+     OVER_FACTORY,
      opened(probe(0) + probe(0) + erase(0) + program(0) + readback(0))},
-    {"auto_blank_box", AUTO, {}, BLANK + WRITE_VID + WRITTEN_TEXT, OVER_BLANK, opened(probe(15) + program(0) + readback(0)), BLANK_BOX},
+    {"auto_blank_box",
+     AUTO,
+     {},
+     BLANK + WRITE_VID + WRITTEN_TEXT,
+     OVER_BLANK,
+     opened(probe(15) + program(0) + readback(0)),
+     BLANK_BOX},
     {"auto_blank_test_reads_blank", AUTO, fail("FT_EE_Read:2=15"), WRITE_VID + WRITTEN_TEXT, OVER_FACTORY,
      opened(probe(0) + probe(15) + program(0) + readback(0))},
     {"auto_blank_test_fails", AUTO, fail("FT_EE_Read:2=11"), ERASED + WRITE_VID + WRITTEN_TEXT, OVER_FACTORY,
      opened(probe(0) + probe(11) + erase(0) + program(0) + readback(0))},
     {"auto_erase_fails_blank", AUTO, fail("FT_EraseEE=15"), ERASE_FAILED + WRITE_VID + WRITTEN_TEXT, OVER_FACTORY,
      opened(probe(0) + probe(0) + erase(15) + program(0) + readback(0))},
-    {"auto_erase_fails", AUTO, fail("FT_EraseEE=13"), ERASE_FAILED + WRITE_VID, NO_DUMP, opened(probe(0) + probe(0) + erase(13))},
+    {"auto_erase_fails", AUTO, fail("FT_EraseEE=13"), ERASE_FAILED + WRITE_VID, NO_DUMP,
+     opened(probe(0) + probe(0) + erase(13))},
     {"auto_program_fails", AUTO, fail("FT_EE_Program=12"), ERASED + WRITE_VID + IDENTITY, NOT_READ_BACK,
      opened(probe(0) + probe(0) + erase(0) + program(12) + readback(15))},
-    {"auto_after_a_cut_programming", AUTO, {}, BLANK + WRITE_VID + WRITTEN_TEXT, OVER_BLANK, opened(probe(15) + program(0) + readback(0)), CUT_BOX},
+    {"auto_after_a_cut_programming",
+     AUTO,
+     {},
+     BLANK + WRITE_VID + WRITTEN_TEXT,
+     OVER_BLANK,
+     opened(probe(15) + program(0) + readback(0)),
+     CUT_BOX},
     {"auto_readback_fails", AUTO, fail("FT_EE_Read:3=11"), ERASED + WRITE_VID + IDENTITY + UPDATED, NOT_READ_BACK,
      opened(probe(0) + probe(0) + erase(0) + program(0) + readback(11))},
     {"auto_blank_program_fails", AUTO, fail("FT_EE_Program=12"), BLANK + WRITE_VID + IDENTITY, NEVER_FILLED,
@@ -159,21 +196,55 @@ const std::vector<Road> ROADS = {
     // The commands.
     {"read", READ, {}, READING + MEMORY_FACTORY, FACTORY, opened(probe(0) + readback(0))},
     {"read_small_letters", {"read"}, {}, READING + MEMORY_FACTORY, FACTORY, opened(probe(0) + readback(0))},
-    {"read_with_extra_arguments", {"READ", "ERASE"}, {}, READING + MEMORY_FACTORY, FACTORY, opened(probe(0) + readback(0))},
-    {"read_after_update", READ, {}, READING + MEMORY_IDENTITY, OVER_FACTORY, opened(probe(0) + readback(0)), UPDATED_BOX},
-    {"read_probe_reads_blank", READ, fail("FT_EE_Read:1=15"), BLANK + READING + MEMORY_FACTORY, FACTORY, opened(probe(15) + readback(0))},
+    {"read_with_extra_arguments",
+     {"READ", "ERASE"},
+     {},
+     READING + MEMORY_FACTORY,
+     FACTORY,
+     opened(probe(0) + readback(0))},
+    {"read_after_update",
+     READ,
+     {},
+     READING + MEMORY_IDENTITY,
+     OVER_FACTORY,
+     opened(probe(0) + readback(0)),
+     UPDATED_BOX},
+    {"read_probe_reads_blank", READ, fail("FT_EE_Read:1=15"), BLANK + READING + MEMORY_FACTORY, FACTORY,
+     opened(probe(15) + readback(0))},
     {"read_fails", READ, fail("FT_EE_Read:2=11"), READING, IDS_ZEROED, opened(probe(0) + readback(11))},
-    {"read_unterminated_strings", READ, {{"FTEMU_STRINGS", "unterminated"}}, READING + MEMORY_FACTORY_UNTERMINATED, FACTORY,
+    {"read_unterminated_strings",
+     READ,
+     {{"FTEMU_STRINGS", "unterminated"}},
+     READING + MEMORY_FACTORY_UNTERMINATED,
+     FACTORY,
      opened(probe(0) + readback(0))},
     {"erase", ERASE, {}, ERASING + ERASED, IDS_ZEROED, opened(probe(0) + erase(0) + readback(15))},
     {"erase_small_letters", {"erase"}, {}, ERASING + ERASED, IDS_ZEROED, opened(probe(0) + erase(0) + readback(15))},
-    {"erase_probe_reads_blank", ERASE, fail("FT_EE_Read:1=15"), BLANK + ERASING + ERASED, NEVER_FILLED, opened(probe(15) + erase(0) + readback(15))},
-    {"erase_probe_other_status", ERASE, fail("FT_EE_Read:1=18"), ERASING + ERASED, NEVER_FILLED, opened(probe(18) + erase(0) + readback(15))},
-    {"erase_fails", ERASE, fail("FT_EraseEE=13"), ERASING + ERASE_FAILED + MEMORY_FACTORY, FACTORY, opened(probe(0) + erase(13) + readback(0))},
-    {"write", WRITE, {}, WRITE_VID + ERASED + WRITTEN_TEXT, OVER_FACTORY, opened(probe(0) + erase(0) + program(0) + readback(0))},
-    {"write_small_letters", {"write"}, {}, WRITE_VID + ERASED + WRITTEN_TEXT, OVER_FACTORY, opened(probe(0) + erase(0) + program(0) + readback(0))},
-    {"write_blank_box", WRITE, {}, BLANK + WRITE_VID + ERASED + WRITTEN_TEXT, OVER_BLANK,
-     opened(probe(15) + erase(0) + program(0) + readback(0)), BLANK_BOX},
+    {"erase_probe_reads_blank", ERASE, fail("FT_EE_Read:1=15"), BLANK + ERASING + ERASED, NEVER_FILLED,
+     opened(probe(15) + erase(0) + readback(15))},
+    {"erase_probe_other_status", ERASE, fail("FT_EE_Read:1=18"), ERASING + ERASED, NEVER_FILLED,
+     opened(probe(18) + erase(0) + readback(15))},
+    {"erase_fails", ERASE, fail("FT_EraseEE=13"), ERASING + ERASE_FAILED + MEMORY_FACTORY, FACTORY,
+     opened(probe(0) + erase(13) + readback(0))},
+    {"write",
+     WRITE,
+     {},
+     WRITE_VID + ERASED + WRITTEN_TEXT,
+     OVER_FACTORY,
+     opened(probe(0) + erase(0) + program(0) + readback(0))},
+    {"write_small_letters",
+     {"write"},
+     {},
+     WRITE_VID + ERASED + WRITTEN_TEXT,
+     OVER_FACTORY,
+     opened(probe(0) + erase(0) + program(0) + readback(0))},
+    {"write_blank_box",
+     WRITE,
+     {},
+     BLANK + WRITE_VID + ERASED + WRITTEN_TEXT,
+     OVER_BLANK,
+     opened(probe(15) + erase(0) + program(0) + readback(0)),
+     BLANK_BOX},
     {"write_erase_fails", WRITE, fail("FT_EraseEE=13"), WRITE_VID + ERASE_FAILED + WRITTEN_TEXT, OVER_FACTORY,
      opened(probe(0) + erase(13) + program(0) + readback(0))},
     {"write_program_fails", WRITE, fail("FT_EE_Program=10"), WRITE_VID + ERASED + IDENTITY, NOT_READ_BACK,
@@ -191,10 +262,22 @@ const std::vector<Road> ROADS = {
     // A spoilt image is reported, read as an unreadable EEPROM, and never rewritten.
     {"image_with_a_bad_checksum", ERASE, {}, UNREADABLE, NO_DUMP, PROBE_FAILS, CORRUPT_BOX, CORRUPT},
     // An image that can be read but not written: the erase and the programming fail, one line each.
-    {"write_on_a_read_only_image", WRITE, {}, WRITE_VID + ERASE_FAILED + IDENTITY + MEMORY_FACTORY, FACTORY,
-     opened(probe(0) + erase(13) + program(12) + readback(0)), READ_ONLY_BOX, DENIED + DENIED},
+    {"write_on_a_read_only_image",
+     WRITE,
+     {},
+     WRITE_VID + ERASE_FAILED + IDENTITY + MEMORY_FACTORY,
+     FACTORY,
+     opened(probe(0) + erase(13) + program(12) + readback(0)),
+     READ_ONLY_BOX,
+     DENIED + DENIED},
     // A setting that cannot be parsed: every call fails with 18.
-    {"device_count_not_a_number", AUTO, {{"FTEMU_DEVICES", "one"}}, NO_BOX, NO_DUMP, count(18) + PAUSE5, FACTORY_BOX,
+    {"device_count_not_a_number",
+     AUTO,
+     {{"FTEMU_DEVICES", "one"}},
+     NO_BOX,
+     NO_DUMP,
+     count(18) + PAUSE5,
+     FACTORY_BOX,
      "ftemu: FTEMU_DEVICES='one' cannot be used: expected a number from 0 to 4294967295\n"},
 };
 
@@ -218,11 +301,16 @@ std::string prepare(Box box, const Scratch &scratch)
     uint8_t image[IMAGE_SIZE];
     encode_image(&factory, image);
     image[70] ^= box == CORRUPT_BOX ? 0x04 : 0;  // its checksum no longer matches
-    write_file(scratch.image(), box == BLANK_BOX ? std::string(IMAGE_SIZE, '\xff') : std::string((char *)image, IMAGE_SIZE));
+    write_file(scratch.image(),
+               box == BLANK_BOX ? std::string(IMAGE_SIZE, '\xff') : std::string((char *)image, IMAGE_SIZE));
     check(box != READ_ONLY_BOX || chmod(scratch.image().c_str(), 0444) == 0, "chmod " + scratch.image());
     if (box == UPDATED_BOX || box == CUT_BOX)
-        EXPECT_EQ(run_program({CHG_TEST_PROGRAM}, {{"FTEMU_IMAGE", scratch.image()}, {"FTEMU_FAIL", box == CUT_BOX ? "FT_EE_Program=4" : ""}},
-                              scratch).status, 0);
+        EXPECT_EQ(
+            run_program({CHG_TEST_PROGRAM},
+                        {{"FTEMU_IMAGE", scratch.image()}, {"FTEMU_FAIL", box == CUT_BOX ? "FT_EE_Program=4" : ""}},
+                        scratch)
+                .status,
+            0);
     return read_file(scratch.image());
 }
 

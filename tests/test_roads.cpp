@@ -49,7 +49,9 @@ TEST(Terminal, ShowsTheAccentsInTheCharacterSetOfItsLocaleAndTheRealPause)
         Env env = road.env;
         env.push_back({"LC_ALL", real ? "C.UTF-8" : "C"});
         auto start = std::chrono::steady_clock::now();
-        Outcome run = run_program({"script", "--quiet", "--return", "--command", "'" + std::string(program) + "'", "/dev/null"}, env, scratch);
+        Outcome run =
+            run_program({"script", "--quiet", "--return", "--command", "'" + std::string(program) + "'", "/dev/null"},
+                        env, scratch);
         double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         EXPECT_EQ(run.out, crlf(START + (real ? utf8(road.out) : road.out))) << program;
         EXPECT_EQ(run.trace + (real ? PAUSE5 : ""), road.trace) << program;
@@ -61,7 +63,8 @@ TEST(Terminal, ShowsTheAccentsInTheCharacterSetOfItsLocaleAndTheRealPause)
 TEST(Harness, StopsARunThatHangsWithItsProcessesAndNamesIt)
 {
     Scratch scratch;
-    EXPECT_NONFATAL_FAILURE(run_program({"sh", "-c", "sleep 4917 & wait"}, {}, scratch, "", 0.5), R"(after 0.5 s, killed: { "sh", "-c")");
+    EXPECT_NONFATAL_FAILURE(run_program({"sh", "-c", "sleep 4917 & wait"}, {}, scratch, "", 0.5),
+                            R"(after 0.5 s, killed: { "sh", "-c")");
     EXPECT_EQ(WEXITSTATUS(system("pgrep -f '^sleep 4917$' >/dev/null")), 1) << "a process of the run still runs";
 }
 
@@ -82,10 +85,11 @@ using Base = std::pair<const char *, std::vector<Point>>;  // the road taken whe
 // The points every road shares up to the probe, the road's own, and the close.
 Base base(const char *road, const char *probe_other, const char *probe_blank, std::vector<Point> own)
 {
-    own.insert(own.begin(), {{"FT_ListDevices", 1, "list_fails", {{4, road}}},
-                             {"FT_ListDevices", 2, "full_list_fails", {{4, road}}},
-                             {"FT_Open", 1, "open_fails", {}},
-                             {"FT_EE_Read", 1, probe_other, {{11, "probe_unreadable"}, {14, "probe_absent"}, {15, probe_blank}}}});
+    own.insert(own.begin(),
+               {{"FT_ListDevices", 1, "list_fails", {{4, road}}},
+                {"FT_ListDevices", 2, "full_list_fails", {{4, road}}},
+                {"FT_Open", 1, "open_fails", {}},
+                {"FT_EE_Read", 1, probe_other, {{11, "probe_unreadable"}, {14, "probe_absent"}, {15, probe_blank}}}});
     own.push_back({"FT_Close", 1, road, {}});
     return {road, own};
 }
@@ -102,7 +106,8 @@ const std::vector<Base> BASES = {
     base("erase", "erase_probe_other_status", "erase_probe_reads_blank",
          {{"FT_EraseEE", 1, "erase_fails", {}}, {"FT_EE_Read", 2, "erase", {}}}),
     base("write", "write_probe_other_status", "write_blank_box",
-         {{"FT_EraseEE", 1, "write_erase_fails", {}}, {"FT_EE_Program", 1, "write_program_fails", {}},
+         {{"FT_EraseEE", 1, "write_erase_fails", {}},
+          {"FT_EE_Program", 1, "write_program_fails", {}},
           {"FT_EE_Read", 2, "write_readback_fails", {}}}),
     base("unknown_argument", "unknown_argument", "unknown_argument_blank_box", {}),
 };
@@ -126,10 +131,12 @@ const std::vector<Road> &matrix()
         return cases;
     for (const Base &base : BASES)
         for (const Point &point : base.second)
-            for (unsigned s : {0u, 1u, 2u, 3u, 4u, 5u, 6u, 7u, 8u, 9u, 10u, 11u, 12u, 13u, 14u, 15u, 16u, 17u, 18u, 0xffffffffu}) {
+            for (unsigned s :
+                 {0u, 1u, 2u, 3u, 4u, 5u, 6u, 7u, 8u, 9u, 10u, 11u, 12u, 13u, 14u, 15u, 16u, 17u, 18u, 0xffffffffu}) {
                 const Road &normal = road_named(base.first);
                 auto found = point.on_status.find(s);
-                Road fault = s == 0 ? normal : road_named(found != point.on_status.end() ? found->second : point.on_failure);
+                Road fault =
+                    s == 0 ? normal : road_named(found != point.on_status.end() ? found->second : point.on_failure);
                 std::string call = point.call, nth = std::to_string(point.nth), status = std::to_string(s);
                 fault.name = base.first + ("_" + call) + "_" + nth + "_status_" + status;
                 fault.args = normal.args;
@@ -149,14 +156,17 @@ INSTANTIATE_TEST_SUITE_P(AllStatuses, RoadTest, testing::ValuesIn(addresses(matr
 TEST(Hexdump, PrintsLinesOf32BytesWithOffsetsBlanksAndCharacters)
 {
     auto spaces = [](size_t n) { return std::string(n, ' '); };
-    std::string letters = "ABCDEFGHIJKLMNOPQRSTUVWXYZ[\\]^_`", line = "0x000000: 41 42 43 44 45 46 47 48 49 4a 4b 4c 4d 4e 4f "
-        "50 51 52 53 54 55 56 57 58 59 5a 5b 5c 5d 5e 5f 60 " + letters + "\n";
+    std::string letters = "ABCDEFGHIJKLMNOPQRSTUVWXYZ[\\]^_`",
+                line = "0x000000: 41 42 43 44 45 46 47 48 49 4a 4b 4c 4d 4e 4f "
+                       "50 51 52 53 54 55 56 57 58 59 5a 5b 5c 5d 5e 5f 60 " +
+                       letters + "\n";
     const std::pair<std::string, std::string> cases[] = {
         {"", "\n"},
         {"abc", "0x000000: 61 62 63 " + spaces(29 * 3) + "abc" + spaces(29) + "\n"},
         {letters, line},
         {letters + "Z", line + "0x000020: 5a " + spaces(31 * 3) + "Z" + spaces(31) + "\n"},
-        {std::string("\x00\x1f\x7f\x80\xff\x20\x7e", 7), "0x000000: 00 1f 7f 80 ff 20 7e " + spaces(25 * 3) + "..... ~" + spaces(25) + "\n"},
+        {std::string("\x00\x1f\x7f\x80\xff\x20\x7e", 7),
+         "0x000000: 00 1f 7f 80 ff 20 7e " + spaces(25 * 3) + "..... ~" + spaces(25) + "\n"},
     };
     for (const auto &c : cases) {
         testing::internal::CaptureStdout();

@@ -9,7 +9,8 @@
 #include "roads.h"
 
 using namespace std::string_literals;
-static const std::string EXE = WINDOWS_BUILD "/chg_4917.exe", ZIP = WINDOWS_BUILD "/chg_4917-" PROJECT_VERSION "-win32.zip";
+static const std::string EXE = WINDOWS_BUILD "/chg_4917.exe",
+                         ZIP = WINDOWS_BUILD "/chg_4917-" PROJECT_VERSION "-win32.zip";
 
 // The standard output of a shell command, run with pipefail: every tool in it must succeed.
 static std::string shell(const std::string &command)
@@ -27,16 +28,20 @@ TEST(WindowsPackage, HoldsTheProgramThatSaysWhatItIsAndItsNoteAndNothingOfTheEmu
     for (const std::string exe : {EXE, WINDOWS_BUILD "/chg_4917_test.exe"s}) {
         std::string objdump = OBJDUMP " -p '" + exe + "'";
         EXPECT_EQ(shell(objdump + " | grep -o 'DLL Name: .*' | sort"),
-                  "DLL Name: FTD2XX.dll\nDLL Name: KERNEL32.dll\nDLL Name: USER32.dll\nDLL Name: msvcrt.dll\n") << exe;
+                  "DLL Name: FTD2XX.dll\nDLL Name: KERNEL32.dll\nDLL Name: USER32.dll\nDLL Name: msvcrt.dll\n")
+            << exe;
         // The accents go to the console as characters; its code page is never changed.
         EXPECT_EQ(shell(objdump + " | grep -ow -e WriteConsoleW -e SetConsoleOutputCP"), "WriteConsoleW\n") << exe;
-        EXPECT_EQ(shell(objdump + " | awk '/DLL Name/ { dll = $3 } dll == \"FTD2XX.dll\" && /^\t[0-9a-f]+\t +[0-9]+ / { print $3 }' | sort"),
-                  "FT_Close\nFT_EE_Program\nFT_EE_Read\nFT_EraseEE\nFT_ListDevices\nFT_Open\n") << exe;
+        EXPECT_EQ(shell(objdump + " | awk '/DLL Name/ { dll = $3 } dll == \"FTD2XX.dll\" && /^\t[0-9a-f]+\t +[0-9]+ / "
+                                  "{ print $3 }' | sort"),
+                  "FT_Close\nFT_EE_Program\nFT_EE_Read\nFT_EraseEE\nFT_ListDevices\nFT_Open\n")
+            << exe;
     }
     std::string numbers = PROJECT_VERSION, rc = shell(WINDRES " -J coff -O rc -i '" + EXE + "'");
     std::replace(numbers.begin(), numbers.end(), '.', ',');
     rc.erase(std::remove(rc.begin(), rc.end(), ' '), rc.end());
-    for (std::string text : {"FILEVERSION" + numbers + ",0", "124/*RT_MANIFEST*/"s, "\"FileDescription\",L\"Mise\\340jourdutypeducoffret4917\""s})
+    for (std::string text : {"FILEVERSION" + numbers + ",0", "124/*RT_MANIFEST*/"s,
+                             "\"FileDescription\",L\"Mise\\340jourdutypeducoffret4917\""s})
         EXPECT_NE(rc.find(text), std::string::npos) << text;
     EXPECT_EQ(shell(OBJDUMP " -h '" + EXE + "'").find("debug"), std::string::npos);
     EXPECT_THROW(shell(OBJDUMP " -h '" + EXE + ".missing' | grep -c debug"), std::runtime_error);  // a tool that fails
@@ -45,18 +50,24 @@ TEST(WindowsPackage, HoldsTheProgramThatSaysWhatItIsAndItsNoteAndNothingOfTheEmu
     std::string note = shell("unzip -p '" + ZIP + "' LISEZMOI.txt"), lf = note;
     lf.erase(std::remove(lf.begin(), lf.end(), '\r'), lf.end());
     EXPECT_EQ(crlf(lf), note) << "CR LF line ends only";
-    EXPECT_EQ(lf.substr(0, lf.find('\n')), "\xef\xbb\xbf" "chg_4917 " PROJECT_VERSION " - mise \xc3\xa0 jour du type du coffret 4917");
+    EXPECT_EQ(lf.substr(0, lf.find('\n')), "\xef\xbb\xbf"
+                                           "chg_4917 " PROJECT_VERSION " - mise \xc3\xa0 jour du type du coffret 4917");
     for (std::string message : {NO_BOX, SEVERAL_BOXES, UNREADABLE, ABSENT, ERASE_FAILED, UPDATED, WRITE_VID}) {
         std::string quote = "\"" + utf8(message.substr(0, message.find('\n'))) + "\"";
         EXPECT_NE(note.find(quote), std::string::npos) << quote;
     }
 }
 
-// A run under wine of a program of the build folder, or a path, as on a French PC, finding the emulated FTD2XX.dll through WINEPATH.
+// A run under wine of a program of the build folder, or a path, as on a French PC, finding the emulated FTD2XX.dll
+// through WINEPATH.
 Outcome run_under_wine(const std::string &exe, const Args &args, const Env &env, const Scratch &scratch)
 {
-    Env settings = {{"WINEDEBUG", "-all"}, {"WINEPREFIX", WINE_PREFIX}, {"WINEDLLOVERRIDES", "mscoree,mshtml="}, {"LC_ALL", "fr_FR.UTF-8"},
-                    {"WINEPATH", "Z:" WINDOWS_BUILD "/emulator"}, {"FTEMU_IMAGE", "Z:" + scratch.image()}};
+    Env settings = {{"WINEDEBUG", "-all"},
+                    {"WINEPREFIX", WINE_PREFIX},
+                    {"WINEDLLOVERRIDES", "mscoree,mshtml="},
+                    {"LC_ALL", "fr_FR.UTF-8"},
+                    {"WINEPATH", "Z:" WINDOWS_BUILD "/emulator"},
+                    {"FTEMU_IMAGE", "Z:" + scratch.image()}};
     settings.insert(settings.end(), env.begin(), env.end());
     Args command = {WINE, exe.find('/') == std::string::npos ? WINDOWS_BUILD "/" + exe : exe};
     command.insert(command.end(), args.begin(), args.end());
@@ -87,12 +98,15 @@ TEST(WindowsConsole, ShowsTheAccentsAsLettersAndAWholeRunAndKeepsItsCodePage)
         std::string file = scratch.dir + "/out", console = c.console == "file"s ? "Z:" + file : c.console;
         Env env = road.env;
         env.insert(env.end(), {{"LC_ALL", c.locale}, {"WINEDEBUG", "trace+console"}});
-        Outcome run = run_under_wine("console_probe.exe", {console, "Z:" WINDOWS_BUILD "/chg_4917_test.exe"}, env, scratch);
+        Outcome run =
+            run_under_wine("console_probe.exe", {console, "Z:" WINDOWS_BUILD "/chg_4917_test.exe"}, env, scratch);
         // Wine traces each WriteConsoleW: a console gets the accented lines so, with CR LF line ends as stdio writes.
         std::string written = std::regex_replace(run.err, std::regex(R"(\\r\\n)"), "");
-        EXPECT_EQ(written.find(R"(,L"ERREUR : Plusieurs periph\00e9riques)") != std::string::npos, c.console != "file"s);
+        EXPECT_EQ(written.find(R"(,L"ERREUR : Plusieurs periph\00e9riques)") != std::string::npos,
+                  c.console != "file"s);
         EXPECT_FALSE(std::regex_search(written, std::regex(R"(WriteConsoleW[^\n]*\\n)"))) << "a bare line feed";
-        std::string cp = c.code_page, screen = c.console == "new"s || c.console == "large"s ? utf8(START + road.out) : "";
+        std::string cp = c.code_page,
+                    screen = c.console == "new"s || c.console == "large"s ? utf8(START + road.out) : "";
         EXPECT_EQ(run.out, crlf("before " + cp + FRESH + "\nduring " + cp + c.during + "\n" + screen + "after " + cp +
                                 (c.console == "shared"s ? FRESH : c.during) + "\n"));
         EXPECT_EQ(run.trace, windows_trace(road.trace));

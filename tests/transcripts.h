@@ -28,32 +28,38 @@ static const std::string IDENTITY = identity("TALUP", "DROVANE/TALUP", "4917", "
 static const std::string UPDATED = "Mise a jour correctement effectuee.\n\n";
 static const std::string READING = "Reading FT memmory only ...\n";
 static const std::string ERASING = "Erase FT memmory only ...\n";
-static const std::string USAGE =
-    "\nNothing done, unknown argument ...\n\n"
-    "Usage : chg_4917.exe [READ|WRITE|ERASE]\n"
-    "        READ  : Read only FTDI memory\n"
-    "        ERASE : Erase only FTDI memory as initial state\n"
-    "        WRITE : Write VendorID/ProductId to FTDI memory\n\n";
+static const std::string USAGE = "\nNothing done, unknown argument ...\n\n"
+                                 "Usage : chg_4917.exe [READ|WRITE|ERASE]\n"
+                                 "        READ  : Read only FTDI memory\n"
+                                 "        ERASE : Erase only FTDI memory as initial state\n"
+                                 "        WRITE : Write VendorID/ProductId to FTDI memory\n\n";
 static const std::string MEMORY_IDENTITY = "Memory content\n" + IDENTITY;
 // The emulated box as it leaves the factory, read by a library that ends its
 // strings and by one that fills the buffers (32, 16 and 64 bytes) with no zero.
-static const std::string MEMORY_FACTORY = "Memory content\n" + identity("Usine", "USINE-01", "Coffret 4917 non configure", "6015");
-static const std::string MEMORY_FACTORY_UNTERMINATED = "Memory content\n" + identity("UsineUsineUsineUsineUsineUsineUs",
-    "USINE-01USINE-01", "Coffret 4917 non configureCoffret 4917 non configureCoffret 4917", "6015");
+static const std::string MEMORY_FACTORY =
+    "Memory content\n" + identity("Usine", "USINE-01", "Coffret 4917 non configure", "6015");
+static const std::string MEMORY_FACTORY_UNTERMINATED =
+    "Memory content\n" + identity("UsineUsineUsineUsineUsineUsineUs", "USINE-01USINE-01",
+                                  "Coffret 4917 non configureCoffret 4917 non configureCoffret 4917", "6015");
 
 // The record dumped at the end of a road, in hexadecimal, from VendorId on but
 // for the string pointers: the ids, MaxPower to USBVersion, the extensions.
 static const std::string FACTORY_GROUP = "5a 00 01 00 00 00 01 00 00 00 00 01 01 01 00 02 ",
                          ZERO_GROUP = "00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 ",
-                         FACTORY_EXTENSION = "01 00 00 00 00 01 01 00 00 02 00 00 00 00 00 01 00 00 00 01 00 01 40 01 01 00 00 01 "
-                                             "00 00 00 00 00 03 02 00 01 05 01 00",
-                         ZERO_EXTENSION = "00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 "
-                                          "00 00 00 00 00 00 00 00 00 00 00 00";
+                         FACTORY_EXTENSION =
+                             "01 00 00 00 00 01 01 00 00 02 00 00 00 00 00 01 00 00 00 01 00 01 40 01 01 00 00 01 "
+                             "00 00 00 00 00 03 02 00 01 05 01 00",
+                         ZERO_EXTENSION =
+                             "00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 "
+                             "00 00 00 00 00 00 00 00 00 00 00 00";
 static const std::string NO_DUMP = "", FACTORY = "03 04 15 60 " + FACTORY_GROUP + FACTORY_EXTENSION,
-                         OVER_FACTORY = "03 04 01 60 " + ZERO_GROUP + FACTORY_EXTENSION,  // written after a factory box was read
-                         OVER_BLANK = "03 04 01 60 " + ZERO_GROUP + ZERO_EXTENSION,
-                         IDS_ZEROED = "00 00 00 00 " + FACTORY_GROUP + FACTORY_EXTENSION,  // a factory box read, then a blank or failed read
-                         NEVER_FILLED = "00 00 00 00 " + ZERO_GROUP + ZERO_EXTENSION,
-                         NOT_READ_BACK = "00 00 00 00 " + ZERO_GROUP + FACTORY_EXTENSION;  // written over a factory box, then a blank or failed read
+                         OVER_FACTORY =
+                             "03 04 01 60 " + ZERO_GROUP + FACTORY_EXTENSION,  // written after a factory box was read
+    OVER_BLANK = "03 04 01 60 " + ZERO_GROUP + ZERO_EXTENSION,
+                         IDS_ZEROED = "00 00 00 00 " + FACTORY_GROUP +
+                                      FACTORY_EXTENSION,  // a factory box read, then a blank or failed read
+    NEVER_FILLED = "00 00 00 00 " + ZERO_GROUP + ZERO_EXTENSION,
+                         NOT_READ_BACK = "00 00 00 00 " + ZERO_GROUP +
+                                         FACTORY_EXTENSION;  // written over a factory box, then a blank or failed read
 
 #endif

@@ -30,8 +30,7 @@
 
 static void *fix_noreplace(void *want, void *got, size_t len, int flags)
 {
-    if ((flags & MAP_FIXED_NOREPLACE) && !(flags & MAP_FIXED) && got != MAP_FAILED && got != want)
-    {
+    if ((flags & MAP_FIXED_NOREPLACE) && !(flags & MAP_FIXED) && got != MAP_FAILED && got != want) {
         syscall(SYS_munmap, got, len);
         errno = EEXIST;
         return MAP_FAILED;
@@ -41,17 +40,26 @@ static void *fix_noreplace(void *want, void *got, size_t len, int flags)
 static void *raw_mmap2(void *a, size_t l, int p, int f, int fd, unsigned long pgoff)
 {
     long r = syscall(SYS_mmap2, a, l, p, f, fd, pgoff);
-    if ((unsigned long)r > -4096UL) { errno = -r; return MAP_FAILED; }
+    if ((unsigned long)r > -4096UL) {
+        errno = -r;
+        return MAP_FAILED;
+    }
     return (void *)r;
 }
 void *mmap(void *a, size_t l, int p, int f, int fd, off_t o)
 {
-    if (o & 4095) { errno = EINVAL; return MAP_FAILED; }
+    if (o & 4095) {
+        errno = EINVAL;
+        return MAP_FAILED;
+    }
     return fix_noreplace(a, raw_mmap2(a, l, p, f, fd, (unsigned long)o >> 12), l, f);
 }
 void *mmap64(void *a, size_t l, int p, int f, int fd, off64_t o)
 {
-    if (o & 4095) { errno = EINVAL; return MAP_FAILED; }
+    if (o & 4095) {
+        errno = EINVAL;
+        return MAP_FAILED;
+    }
     return fix_noreplace(a, raw_mmap2(a, l, p, f, fd, (unsigned long)(o >> 12)), l, f);
 }
 
@@ -63,25 +71,37 @@ static void wrapper(int sig, siginfo_t *si, void *ucv)
 {
     ucontext_t *uc = ucv;
     greg_t *trap = &uc->uc_mcontext.gregs[REG_TRAPNO];
-    if ((int)*trap == -1)
-    {
-        switch (sig)
-        {
-        case SIGSEGV: *trap = (si->si_code == SEGV_MAPERR || si->si_code == SEGV_ACCERR) ? 14 : 13; break;
-        case SIGBUS:  *trap = 17; break;
-        case SIGILL:  *trap = 6; break;
-        case SIGTRAP: *trap = (si->si_code == TRAP_TRACE) ? 1 : 3; break;
+    if ((int)*trap == -1) {
+        switch (sig) {
+        case SIGSEGV:
+            *trap = (si->si_code == SEGV_MAPERR || si->si_code == SEGV_ACCERR) ? 14 : 13;
+            break;
+        case SIGBUS:
+            *trap = 17;
+            break;
+        case SIGILL:
+            *trap = 6;
+            break;
+        case SIGTRAP:
+            *trap = (si->si_code == TRAP_TRACE) ? 1 : 3;
+            break;
         case SIGFPE:
-            switch (si->si_code)
-            {
-            case FPE_INTDIV: *trap = 0; break;
-            case FPE_INTOVF: *trap = 4; break;
-            default:         *trap = 16; break;
+            switch (si->si_code) {
+            case FPE_INTDIV:
+                *trap = 0;
+                break;
+            case FPE_INTOVF:
+                *trap = 4;
+                break;
+            default:
+                *trap = 16;
+                break;
             }
             break;
         }
     }
-    if (orig_handler[sig]) orig_handler[sig](sig, si, ucv);
+    if (orig_handler[sig])
+        orig_handler[sig](sig, si, ucv);
 }
 
 static int is_fault_sig(int sig)
@@ -96,20 +116,20 @@ int sigaction(int sig, const struct sigaction *act, struct sigaction *old)
     sa3_t prev = (sig > 0 && sig < 65) ? orig_handler[sig] : 0;
     int ret;
 
-    if (!real) real = dlsym(RTLD_NEXT, "sigaction");
-    if (act && is_fault_sig(sig) && (act->sa_flags & SA_SIGINFO) &&
-        act->sa_sigaction != (sa3_t)SIG_DFL && act->sa_sigaction != (sa3_t)SIG_IGN)
-    {
+    if (!real)
+        real = dlsym(RTLD_NEXT, "sigaction");
+    if (act && is_fault_sig(sig) && (act->sa_flags & SA_SIGINFO) && act->sa_sigaction != (sa3_t)SIG_DFL &&
+        act->sa_sigaction != (sa3_t)SIG_IGN) {
         tmp = *act;
         orig_handler[sig] = act->sa_sigaction;
         tmp.sa_sigaction = wrapper;
         ret = real(sig, &tmp, old);
-        if (ret) orig_handler[sig] = prev;
-    }
-    else
-    {
+        if (ret)
+            orig_handler[sig] = prev;
+    } else {
         ret = real(sig, act, old);
-        if (!ret && act && sig > 0 && sig < 65) orig_handler[sig] = 0;
+        if (!ret && act && sig > 0 && sig < 65)
+            orig_handler[sig] = 0;
     }
     if (!ret && old && (old->sa_flags & SA_SIGINFO) && old->sa_sigaction == wrapper)
         old->sa_sigaction = prev;
@@ -117,22 +137,24 @@ int sigaction(int sig, const struct sigaction *act, struct sigaction *old)
 }
 
 /* ---- per-thread LDT descriptor for %gs ---- */
-#define GS_LDT_TOP   8191
-#define GS_LDT_COUNT 4096          /* entries 4096..8191; wine allocates upward from 32/512 */
+#define GS_LDT_TOP 8191
+#define GS_LDT_COUNT 4096 /* entries 4096..8191; wine allocates upward from 32/512 */
 static volatile unsigned char ldt_used[GS_LDT_COUNT];
 static pthread_key_t gs_key;
 static long (*real_syscall)(long, ...);
 
 static long raw_syscall6(long nr, long a, long b, long c, long d, long e, long f)
 {
-    if (!real_syscall) real_syscall = dlsym(RTLD_NEXT, "syscall");
+    if (!real_syscall)
+        real_syscall = dlsym(RTLD_NEXT, "syscall");
     return real_syscall(nr, a, b, c, d, e, f);
 }
 
 static void gs_release(void *p)
 {
     int slot = (int)(long)p - 1;
-    if (slot >= 0 && slot < GS_LDT_COUNT) __atomic_store_n(&ldt_used[slot], 0, __ATOMIC_RELEASE);
+    if (slot >= 0 && slot < GS_LDT_COUNT)
+        __atomic_store_n(&ldt_used[slot], 0, __ATOMIC_RELEASE);
 }
 
 static void switch_gs_to_ldt(void)
@@ -144,8 +166,10 @@ static void switch_gs_to_ldt(void)
 
     __asm__ volatile("movl %%gs:0,%0" : "=r"(base));
     for (slot = 0; slot < GS_LDT_COUNT; slot++)
-        if (!__atomic_exchange_n(&ldt_used[slot], 1, __ATOMIC_ACQ_REL)) break;
-    if (slot == GS_LDT_COUNT) return;  /* out of entries: keep the GDT selector */
+        if (!__atomic_exchange_n(&ldt_used[slot], 1, __ATOMIC_ACQ_REL))
+            break;
+    if (slot == GS_LDT_COUNT)
+        return; /* out of entries: keep the GDT selector */
     memset(&d, 0, sizeof(d));
     d.entry_number = GS_LDT_TOP - slot;
     d.base_addr = base;
@@ -153,23 +177,25 @@ static void switch_gs_to_ldt(void)
     d.seg_32bit = 1;
     d.limit_in_pages = 1;
     d.useable = 1;
-    if (raw_syscall6(SYS_modify_ldt, 0x11, (long)&d, sizeof(d), 0, 0, 0) != 0)
-    {
+    if (raw_syscall6(SYS_modify_ldt, 0x11, (long)&d, sizeof(d), 0, 0, 0) != 0) {
         ldt_used[slot] = 0;
         return;
     }
     sel = (unsigned short)((d.entry_number << 3) | 7);
-    __asm__ volatile("movw %0,%%gs" :: "r"(sel));
+    __asm__ volatile("movw %0,%%gs" ::"r"(sel));
     pthread_setspecific(gs_key, (void *)(long)(slot + 1));
 }
 
 __attribute__((constructor)) static void shim_init(void)
 {
     pthread_key_create(&gs_key, gs_release);
-    switch_gs_to_ldt();   /* also allocates the LDT while still single-threaded */
+    switch_gs_to_ldt(); /* also allocates the LDT while still single-threaded */
 }
 
-struct start_info { void *(*fn)(void *); void *arg; };
+struct start_info {
+    void *(*fn)(void *);
+    void *arg;
+};
 static void *thread_tramp(void *p)
 {
     struct start_info si = *(struct start_info *)p;
@@ -186,8 +212,10 @@ int pthread_create(pthread_t *t, const pthread_attr_t *attr, void *(*fn)(void *)
     struct start_info *si = malloc(sizeof(*si));
     unsigned short gs, gdt_gs = (6 << 3) | 3;
     int ret;
-    if (!real) real = dlsym(RTLD_NEXT, "pthread_create");
-    if (!si) return ENOMEM;
+    if (!real)
+        real = dlsym(RTLD_NEXT, "pthread_create");
+    if (!si)
+        return ENOMEM;
     si->fn = fn;
     si->arg = arg;
     /* glibc derives the new thread's TLS descriptor number from the current %gs
@@ -195,8 +223,7 @@ int pthread_create(pthread_t *t, const pthread_attr_t *attr, void *(*fn)(void *)
        on GDT slot 6, refreshed with this thread's own TLS base. */
     pthread_mutex_lock(&create_lock);
     __asm__ volatile("movw %%gs,%0" : "=r"(gs));
-    if (gs & 4)
-    {
+    if (gs & 4) {
         struct user_desc d;
         unsigned int base;
         __asm__ volatile("movl %%gs:0,%0" : "=r"(base));
@@ -208,12 +235,13 @@ int pthread_create(pthread_t *t, const pthread_attr_t *attr, void *(*fn)(void *)
         d.limit_in_pages = 1;
         d.useable = 1;
         if (raw_syscall6(SYS_set_thread_area, (long)&d, 0, 0, 0, 0, 0) == 0)
-            __asm__ volatile("movw %0,%%gs" :: "r"(gdt_gs));
+            __asm__ volatile("movw %0,%%gs" ::"r"(gdt_gs));
     }
     ret = real(t, attr, thread_tramp, si);
-    __asm__ volatile("movw %0,%%gs" :: "r"(gs));
+    __asm__ volatile("movw %0,%%gs" ::"r"(gs));
     pthread_mutex_unlock(&create_lock);
-    if (ret) free(si);
+    if (ret)
+        free(si);
     return ret;
 }
 
@@ -224,11 +252,14 @@ long syscall(long nr, ...)
     va_list ap;
     long a, b, c, d, e, f;
     va_start(ap, nr);
-    a = va_arg(ap, long); b = va_arg(ap, long); c = va_arg(ap, long);
-    d = va_arg(ap, long); e = va_arg(ap, long); f = va_arg(ap, long);
+    a = va_arg(ap, long);
+    b = va_arg(ap, long);
+    c = va_arg(ap, long);
+    d = va_arg(ap, long);
+    e = va_arg(ap, long);
+    f = va_arg(ap, long);
     va_end(ap);
-    if (nr == SYS_set_thread_area && a && (int)((struct user_desc *)a)->entry_number == -1)
-    {
+    if (nr == SYS_set_thread_area && a && (int)((struct user_desc *)a)->entry_number == -1) {
         errno = ENOSYS;
         return -1;
     }
