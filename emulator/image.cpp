@@ -149,12 +149,13 @@ static const char *default_image(void)
 #ifdef _WIN32
     HMODULE self = NULL;
     GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                       (LPCSTR)&default_image, &self);
+                       reinterpret_cast<LPCSTR>(&default_image), &self);
     DWORD n = GetModuleFileNameA(self, path, sizeof path);
     const char *library = n > 0 && n < sizeof path ? path : "";
 #else
     Dl_info info;
-    const char *library = dladdr((void *)&default_image, &info) && info.dli_fname ? info.dli_fname : "";
+    const char *library =
+        dladdr(reinterpret_cast<const void *>(&default_image), &info) && info.dli_fname ? info.dli_fname : "";
 #endif
     const char *slash = strrchr(library, '/');
     const char *backslash = strrchr(library, '\\');

@@ -1,50 +1,63 @@
-// The 32-bit Windows program: its files and zip, and its runs under wine on the
-// emulated FTD2XX.dll in a console. Its release builds, signed or not, and a whole
-// road of its real exe are in test_signing.cpp.
+// The 32-bit Windows program: its files and zip, the automatic update of the real exe
+// under wine on the emulated FTD2XX.dll, and its console. Its signed release is checked
+// by signing.sh.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <regex>
+#include <set>
 
 #include "roads.h"
 
 using namespace std::string_literals;
-static const std::string EXE = WINDOWS_BUILD "/chg_4917.exe",
-                         ZIP = WINDOWS_BUILD "/chg_4917-" PROJECT_VERSION "-win32.zip";
+static const std::string EXE = WINDOWS_BUILD "/chg_4917.exe", ZIP = WINDOWS_BUILD "/chg_4917-" PROJECT_VERSION
+                                                                                  "-win32.zip";
+// As on a French PC, finding the emulated FTD2XX.dll through WINEPATH.
+static const Env WINE_ENV = {{"WINEDEBUG", "-all"},   {"WINEPREFIX", WINE_PREFIX},
+                             {"LC_ALL", "fr_FR.UTF-8"}, {"WINEDLLOVERRIDES", "mscoree,mshtml="},
+                             {"WINEPATH", "Z:" WINDOWS_BUILD "/emulator"}};
 
 // The standard output of a shell command, run with pipefail: every tool in it must succeed.
-static std::string shell(const std::string &command)
-{
-    return output_of({"bash", "-o", "pipefail", "-c", command});
-}
+static std::string shell(const std::string &command) { return output_of({"bash", "-o", "pipefail", "-c", command}); }
 
-// The exe imports the six calls from FTD2XX.dll and only Windows' own DLLs
-// besides; its file properties carry the version of CMakeLists.txt, and its
-// description its accent; it has a manifest and no debug sections. The zip
-// holds it and the note only. The note is UTF-8 with a BOM, with CR LF line
-// ends, and quotes the messages.
+// The exe imports the six calls from FTD2XX.dll and only Windows' own DLLs besides, and writes the
+// accents as characters, never changing the console's code page. Its file properties carry the version
+// of CMakeLists.txt and its description its accent; its manifest asks for no administrator rights. It has
+// no debug sections. The zip holds it and the note only: UTF-8 with a BOM, CR LF line ends, the messages.
 TEST(WindowsPackage, HoldsTheProgramThatSaysWhatItIsAndItsNoteAndNothingOfTheEmulator)
 {
     for (const std::string exe : {EXE, WINDOWS_BUILD "/chg_4917_test.exe"s}) {
-        std::string objdump = OBJDUMP " -p '" + exe + "'";
-        EXPECT_EQ(shell(objdump + " | grep -o 'DLL Name: .*' | sort"),
-                  "DLL Name: FTD2XX.dll\nDLL Name: KERNEL32.dll\nDLL Name: USER32.dll\nDLL Name: msvcrt.dll\n")
+        std::string imports = shell(OBJDUMP " -p '" + exe + "'"), dll;
+        std::set<std::string> dlls, calls;
+        std::istringstream lines(imports);
+        for (std::string line, word; std::getline(lines, line);) {
+            std::istringstream words(line);
+            if (line.find("\tDLL Name: ") == 0)
+                dlls.insert(dll = line.substr(11));
+            else if (line.empty())
+                dll = "";
+            else if (dll == "FTD2XX.dll" && words >> word && word.find_first_not_of("0123456789abcdef") == word.npos)
+                calls.insert(line.substr(line.find_last_of(" \t") + 1));  // vma, hint or ordinal, name
+        }
+        EXPECT_EQ(dlls, (std::set<std::string>{"FTD2XX.dll", "KERNEL32.dll", "USER32.dll", "msvcrt.dll"})) << exe;
+        EXPECT_EQ(calls, (std::set<std::string>{"FT_Close", "FT_EE_Program", "FT_EE_Read", "FT_EraseEE",
+                                                "FT_ListDevices", "FT_Open"}))
             << exe;
-        // The accents go to the console as characters; its code page is never changed.
-        EXPECT_EQ(shell(objdump + " | grep -ow -e WriteConsoleW -e SetConsoleOutputCP"), "WriteConsoleW\n") << exe;
-        EXPECT_EQ(shell(objdump + " | awk '/DLL Name/ { dll = $3 } dll == \"FTD2XX.dll\" && /^\t[0-9a-f]+\t +[0-9]+ / "
-                                  "{ print $3 }' | sort"),
-                  "FT_Close\nFT_EE_Program\nFT_EE_Read\nFT_EraseEE\nFT_ListDevices\nFT_Open\n")
-            << exe;
+        EXPECT_TRUE(std::regex_search(imports, std::regex("\\sWriteConsoleW\\n"))) << exe;
+        EXPECT_EQ(imports.find("SetConsoleOutputCP"), std::string::npos) << exe;
     }
     std::string numbers = PROJECT_VERSION, rc = shell(WINDRES " -J coff -O rc -i '" + EXE + "'");
     std::replace(numbers.begin(), numbers.end(), '.', ',');
     rc.erase(std::remove(rc.begin(), rc.end(), ' '), rc.end());
-    for (std::string text : {"FILEVERSION" + numbers + ",0", "124/*RT_MANIFEST*/"s,
+    for (std::string text : {"FILEVERSION" + numbers + ",0", "\n124/*RT_MANIFEST*/\n"s,
                              "\"FileDescription\",L\"Mise\\340jourdutypeducoffret4917\""s})
         EXPECT_NE(rc.find(text), std::string::npos) << text;
+    // Windows reads the execution level from the manifest, resource 1 of type 24.
+    std::smatch level;
+    EXPECT_TRUE(std::regex_search(rc, level, std::regex(R"(<requestedExecutionLevellevel=""(\w+)"")")));
+    EXPECT_EQ(level[1], "asInvoker");
     EXPECT_EQ(shell(OBJDUMP " -h '" + EXE + "'").find("debug"), std::string::npos);
-    EXPECT_THROW(shell(OBJDUMP " -h '" + EXE + ".missing' | grep -c debug"), std::runtime_error);  // a tool that fails
+    EXPECT_THROW(shell(OBJDUMP " -h '" + EXE + ".missing' | grep -c debug"), std::runtime_error);
     EXPECT_EQ(shell("unzip -Z1 '" + ZIP + "' | sort"), "LISEZMOI.txt\nchg_4917.exe\n");
     EXPECT_EQ(shell("unzip -p '" + ZIP + "' chg_4917.exe"), read_file(EXE));
     std::string note = shell("unzip -p '" + ZIP + "' LISEZMOI.txt"), lf = note;
@@ -58,20 +71,14 @@ TEST(WindowsPackage, HoldsTheProgramThatSaysWhatItIsAndItsNoteAndNothingOfTheEmu
     }
 }
 
-// A run under wine of a program of the build folder, or a path, as on a French PC, finding the emulated FTD2XX.dll
-// through WINEPATH.
-Outcome run_under_wine(const std::string &exe, const Args &args, const Env &env, const Scratch &scratch)
+// The real exe updates a box with every library call and the 88-byte record, then waits 5 s from its
+// last library call to its end; wine's start-up comes before.
+TEST(WindowsRelease, UpdatesABoxAndWaitsFiveSeconds)
 {
-    Env settings = {{"WINEDEBUG", "-all"},
-                    {"WINEPREFIX", WINE_PREFIX},
-                    {"WINEDLLOVERRIDES", "mscoree,mshtml="},
-                    {"LC_ALL", "fr_FR.UTF-8"},
-                    {"WINEPATH", "Z:" WINDOWS_BUILD "/emulator"},
-                    {"FTEMU_IMAGE", "Z:" + scratch.image()}};
-    settings.insert(settings.end(), env.begin(), env.end());
-    Args command = {WINE, exe.find('/') == std::string::npos ? WINDOWS_BUILD "/" + exe : exe};
-    command.insert(command.end(), args.begin(), args.end());
-    return run_program(command, settings, scratch, "Z:");
+    Road road = road_named("auto_programmed_box");
+    road.trace.erase(road.trace.size() - PAUSE5.size());  // the real program pauses instead of recording it
+    double paused = expect_road(road, {WINE, EXE}, WINE_ENV, true);
+    EXPECT_TRUE(paused >= 5.0 && paused < 6.9) << paused << " s: the end pause of 5 s, not 7";
 }
 
 // The console of a run, read from outside by console_probe, on a French PC (console 850, ANSI 1252)
@@ -96,17 +103,17 @@ TEST(WindowsConsole, ShowsTheAccentsAsLettersAndAWholeRunAndKeepsItsCodePage)
         SCOPED_TRACE(c.locale + " in a console: "s + c.console);
         Scratch scratch;
         std::string file = scratch.dir + "/out", console = c.console == "file"s ? "Z:" + file : c.console;
-        Env env = road.env;
-        env.insert(env.end(), {{"LC_ALL", c.locale}, {"WINEDEBUG", "trace+console"}});
-        Outcome run =
-            run_under_wine("console_probe.exe", {console, "Z:" WINDOWS_BUILD "/chg_4917_test.exe"}, env, scratch);
-        // Wine traces each WriteConsoleW: a console gets the accented lines so, with CR LF line ends as stdio writes.
+        Env env = WINE_ENV;
+        env.insert(env.end(), {{"FTEMU_DEVICES", "2"}, {"LC_ALL", c.locale}, {"WINEDEBUG", "trace+console"}});
+        Outcome run = run_program({WINE, WINDOWS_BUILD "/console_probe.exe", console,
+                                   "Z:" WINDOWS_BUILD "/chg_4917_test.exe"},
+                                  env, scratch, "Z:");
+        // Wine traces each WriteConsoleW: a console gets the accented lines so, with CR LF line ends.
         std::string written = std::regex_replace(run.err, std::regex(R"(\\r\\n)"), "");
         EXPECT_EQ(written.find(R"(,L"ERREUR : Plusieurs periph\00e9riques)") != std::string::npos,
                   c.console != "file"s);
         EXPECT_FALSE(std::regex_search(written, std::regex(R"(WriteConsoleW[^\n]*\\n)"))) << "a bare line feed";
-        std::string cp = c.code_page,
-                    screen = c.console == "new"s || c.console == "large"s ? utf8(START + road.out) : "";
+        std::string cp = c.code_page, screen = c.console == "new"s || c.console == "large"s ? utf8(START + road.out) : "";
         EXPECT_EQ(run.out, crlf("before " + cp + FRESH + "\nduring " + cp + c.during + "\n" + screen + "after " + cp +
                                 (c.console == "shared"s ? FRESH : c.during) + "\n"));
         EXPECT_EQ(run.trace, windows_trace(road.trace));

@@ -38,7 +38,7 @@ static const std::string MEMORY_IDENTITY = "Memory content\n" + IDENTITY;
 // strings and by one that fills the buffers (32, 16 and 64 bytes) with no zero.
 static const std::string MEMORY_FACTORY =
     "Memory content\n" + identity("Usine", "USINE-01", "Coffret 4917 non configure", "6015");
-static const std::string MEMORY_FACTORY_UNTERMINATED =
+static const std::string MEMORY_UNTERMINATED =
     "Memory content\n" + identity("UsineUsineUsineUsineUsineUsineUs", "USINE-01USINE-01",
                                   "Coffret 4917 non configureCoffret 4917 non configureCoffret 4917", "6015");
 

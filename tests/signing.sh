@@ -1,0 +1,73 @@
+#!/usr/bin/env bash
+# tests/signing.sh WINDOWS_BUILD: the signed release. With a throwaway CA and
+# certificate, two folders sign alike at the zip's time an exe that verifies, and
+# that without its signature is the unsigned exe of WINDOWS_BUILD. Rebuilds sign
+# only an exe found unsigned or signed otherwise. A missing file or a wrong
+# password stops the build with one line and leaves no zip. No password shows,
+# not even in osslsigncode's arguments. A folder that signs no more links its exe
+# again. The vendor's FTD2XX.dll, put beside the exe, stays across configures.
+set -euo pipefail
+src=$(cd "$(dirname "$0")/.." && pwd)
+unsigned=$1/chg_4917.exe
+dir=$(mktemp -d)
+trap 'rm -rf "$dir"' EXIT
+cd "$dir"
+exe=chg_4917.exe zip=chg_4917-$(sed -n 's/^project(chg_4917 VERSION \([0-9.]*\).*/\1/p' "$src/CMakeLists.txt")-win32.zip
+failed=0
+fail() { echo "FAIL: $*"; failed=1; }
+
+# An osslsigncode that writes down its arguments; the certificate, its password and two others.
+printf '#!/bin/sh\necho "$*" >>%q\nexec osslsigncode "$@"\n' "$dir/arguments" >osslsigncode
+chmod 700 osslsigncode
+echo Sesame-4917 >password
+echo Sesame-wrong >wrong
+cp password again
+req="openssl req -x509 -newkey rsa:2048 -nodes -days 2"
+$req -subj /CN=CA -keyout ca.key -out ca.pem 2>/dev/null
+$req -subj /CN=Signer -keyout key.pem -out cert.pem -CA ca.pem -CAkey ca.key \
+  -addext extendedKeyUsage=codeSigning 2>/dev/null
+openssl pkcs12 -export -inkey key.pem -in cert.pem -out cert.p12 -passout file:password
+mkdir two
+echo "the vendor's" >two/FTD2XX.dll
+
+build() {  # FOLDER [P12 PASSWORD_FILE]: configures and builds the zip, output in FOLDER.log
+  local status=0
+  { cmake -S "$src" -B "$1" -DCHG_TESTS=OFF -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE="$src/cmake/mingw-i686.cmake" \
+      -DOSSLSIGNCODE="$dir/osslsigncode" -DCHG_SIGN_PKCS12="$dir/${2:-cert.p12}" \
+      -DCHG_SIGN_PASSWORD_FILE="$dir/${3:-password}" &&
+      SOURCE_DATE_EPOCH=1234567890 cmake --build "$1" -j2 --verbose --target zip; } >"$1.log" 2>&1 || status=$?
+  ! grep -q Sesame "$1.log" arguments || fail "a password shown by the build of $1"
+  return "$status"
+}
+
+build one && build two || { cat one.log two.log; exit 1; }
+cp one/$exe signed.exe
+cp one/$zip signed.zip
+cmp one/$exe two/$exe && cmp one/$zip two/$zip || fail "two signed builds differ"
+unzip -p one/$zip $exe | cmp - signed.exe || fail "the zip holds another exe"
+osslsigncode verify -CAfile ca.pem -in signed.exe >verified
+grep -qx 'Message digest algorithm  : SHA256' verified || fail "not signed with SHA-256"
+grep -qx $'\tSigning time: Feb 13 23:31:30 2009 GMT' verified || fail "not signed at the zip's time"
+osslsigncode remove-signature -in signed.exe -out removed.exe >/dev/null
+cmp removed.exe "$unsigned" || fail "without its signature, not the unsigned exe"
+
+cp "$unsigned" one/$exe
+build one && build two && build two cert.p12 again || { cat one.log two.log; exit 1; }
+cmp one/$exe signed.exe && cmp one/$zip signed.zip && cmp two/$exe signed.exe || fail "signed again otherwise"
+[ "$(grep -c '^sign ' arguments)" = 4 ] || fail "$(grep -c '^sign ' arguments) signatures for 4 exes to sign"
+
+while read -r p12 password line; do
+  if build two "$p12" "$password"; then fail "built with $p12 and $password"; fi
+  grep -qxF "   chg_4917.exe cannot be signed: ${line//DIR/$dir}" two.log || fail "no line: $line"
+  [ ! -e two/$zip ] || fail "a zip left by the build with $p12 and $password"
+done <<'FAULTS'
+cert.p12 wrong the password in DIR/wrong does not open DIR/cert.p12
+cert.p12 none there is no file DIR/none (CHG_SIGN_PASSWORD_FILE)
+none.p12 password there is no file DIR/none.p12 (CHG_SIGN_PKCS12)
+FAULTS
+
+cmake -DCHG_SIGN_PKCS12= -DCHG_SIGN_PASSWORD_FILE= two >/dev/null && cmake --build two --target zip >/dev/null
+cmp two/$exe "$unsigned" || fail "a folder that signs no more keeps its signed exe"
+[ "$(cat two/FTD2XX.dll)" = "the vendor's" ] || fail "the vendor's FTD2XX.dll is gone"
+[ ! -e one/FTD2XX.dll ] || fail "an FTD2XX.dll beside the exe"
+exit "$failed"
