@@ -5,7 +5,6 @@
 
 #include <algorithm>
 #include <regex>
-#include <set>
 
 #include "roads.h"
 
@@ -27,24 +26,16 @@ static std::string shell(const std::string &command) { return output_of({"bash",
 TEST(WindowsPackage, HoldsTheProgramThatSaysWhatItIsAndItsNoteAndNothingOfTheEmulator)
 {
     for (const std::string exe : {EXE, WINDOWS_BUILD "/chg_4917_test.exe"s}) {
-        std::string imports = shell(OBJDUMP " -p '" + exe + "'"), dll;
-        std::set<std::string> dlls, calls;
-        std::istringstream lines(imports);
-        for (std::string line, word; std::getline(lines, line);) {
-            std::istringstream words(line);
-            if (line.find("\tDLL Name: ") == 0)
-                dlls.insert(dll = line.substr(11));
-            else if (line.empty())
-                dll = "";
-            else if (dll == "FTD2XX.dll" && words >> word && word.find_first_not_of("0123456789abcdef") == word.npos)
-                calls.insert(line.substr(line.find_last_of(" \t") + 1));  // vma, hint or ordinal, name
-        }
-        EXPECT_EQ(dlls, (std::set<std::string>{"FTD2XX.dll", "KERNEL32.dll", "USER32.dll", "msvcrt.dll"})) << exe;
-        EXPECT_EQ(calls, (std::set<std::string>{"FT_Close", "FT_EE_Program", "FT_EE_Read", "FT_EraseEE",
-                                                "FT_ListDevices", "FT_Open"}))
-            << exe;
-        EXPECT_TRUE(std::regex_search(imports, std::regex("\\sWriteConsoleW\\n"))) << exe;
-        EXPECT_EQ(imports.find("SetConsoleOutputCP"), std::string::npos) << exe;
+        // Each import is a line that starts with its address and ends with its name.
+        auto imports = [&](const std::string &awk) {
+            return shell(OBJDUMP " -p '" + exe + "' | awk '/DLL Name:/ { dll = $3 } /^$/ { dll = \"\" } " + awk +
+                         "' | LC_ALL=C sort");
+        };
+        EXPECT_EQ(imports("/DLL Name:/ { print dll }"), "FTD2XX.dll\nKERNEL32.dll\nUSER32.dll\nmsvcrt.dll\n") << exe;
+        EXPECT_EQ(imports("dll == \"FTD2XX.dll\" && $1 ~ /^[0-9a-f]+$/ { print $NF }"),
+                  "FT_Close\nFT_EE_Program\nFT_EE_Read\nFT_EraseEE\nFT_ListDevices\nFT_Open\n") << exe;
+        EXPECT_EQ(imports("$1 ~ /^[0-9a-f]+$/ && $NF ~ /^(WriteConsoleW|SetConsoleOutputCP)$/ { print $NF }"),
+                  "WriteConsoleW\n") << exe;
     }
     std::string numbers = PROJECT_VERSION, rc = shell(WINDRES " -J coff -O rc -i '" + EXE + "'");
     std::replace(numbers.begin(), numbers.end(), '.', ',');
