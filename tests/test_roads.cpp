@@ -5,11 +5,15 @@
 
 #include <chrono>
 #include <map>
+#include <sstream>
 
 #include "../src/hexdump.h"
 #include "roads.h"
 
-TEST_P(RoadTest, PrintsCallsPausesAndLeavesTheBoxAsExpected) { expect_road(*GetParam(), {CHG_TEST_PROGRAM}); }
+TEST_P(RoadTest, PrintsCallsPausesAndLeavesTheBoxAsExpected)
+{
+    expect_road(*GetParam(), {CHG_TEST_PROGRAM});
+}
 
 INSTANTIATE_TEST_SUITE_P(Roads, RoadTest, testing::ValuesIn(addresses(ROADS)), road_name);
 
@@ -43,53 +47,30 @@ TEST(Harness, StopsARunThatHangsWithItsProcessesAndNamesIt)
 
 namespace {
 
-// The fault matrix: on six roads, each call at each point it is made returns, in turn,
-// every status from 0 to 18 and 0xffffffff, and the run must take the road of the table
-// that the status leads to, with that status in its trace (an injected 0 is no fault).
-// A point: the n-th call of a function, the road a failure leads to, and the exceptions.
-struct Point {
-    std::string call;
-    unsigned nth;
-    std::string on_failure;
-    std::map<unsigned, std::string> on_status;
-};
-using Base = std::pair<std::string, std::vector<Point>>;  // the road when nothing fails, its points
-
-// The points every road shares up to the probe, the road's own, and the close.
-Base base(const char *road, const char *probe_other, const char *probe_blank, std::vector<Point> own)
-{
-    own.insert(own.begin(), {{"FT_ListDevices", 1, "list_fails", {{4, road}}},
-                             {"FT_ListDevices", 2, "full_list_fails", {{4, road}}},
-                             {"FT_Open", 1, "open_fails", {}},
-                             {"FT_EE_Read", 1, probe_other,
-                              {{11, "probe_unreadable"}, {14, "probe_absent"}, {15, probe_blank}}}});
-    own.push_back({"FT_Close", 1, road, {}});
-    return {road, own};
-}
-
-const std::vector<Base> BASES = {
-    base("auto_programmed_box", "probe_other_status", "auto_blank_box",
-         {{"FT_EE_Read", 2, "auto_blank_test_fails", {{15, "auto_blank_test_reads_blank"}}},
-          {"FT_EraseEE", 1, "auto_erase_fails", {{15, "auto_erase_fails_blank"}}},
-          {"FT_EE_Program", 1, "auto_program_fails", {}},
-          {"FT_EE_Read", 3, "auto_readback_fails", {}}}),
-    base("auto_blank_box", "probe_other_status", "auto_blank_box",
-         {{"FT_EE_Program", 1, "auto_blank_program_fails", {}}, {"FT_EE_Read", 2, "auto_blank_readback_fails", {}}}),
-    base("read", "read", "read_probe_reads_blank", {{"FT_EE_Read", 2, "read_fails", {}}}),
-    base("erase", "erase_probe_other_status", "erase_probe_reads_blank",
-         {{"FT_EraseEE", 1, "erase_fails", {}}, {"FT_EE_Read", 2, "erase", {}}}),
-    base("write", "write_probe_other_status", "write_blank_box",
-         {{"FT_EraseEE", 1, "write_erase_fails", {}},
-          {"FT_EE_Program", 1, "write_program_fails", {}},
-          {"FT_EE_Read", 2, "write_readback_fails", {}}}),
-    base("unknown_argument", "unknown_argument", "unknown_argument_blank_box", {}),
+// The fault matrix: on six roads, each call at each point it is made returns, in turn, every status
+// from 0 to 18 and 0xffffffff, and the run must take the road of the table that the status leads to,
+// with that status in its trace (an injected 0 is no fault). A point: CALL:N, its N-th call, the road
+// a failure leads to, then STATUS=ROAD for each status that leads elsewhere. Every road also has the
+// points of the list, the open and the close, and where its probe leads on 11 and 14.
+const std::pair<std::string, std::string> BASES[] = {
+    {"auto_programmed_box", "FT_EE_Read:1 probe_other_status 15=auto_blank_box, FT_EE_Read:2 auto_blank_test_fails "
+                            "15=auto_blank_test_reads_blank, FT_EraseEE:1 auto_erase_fails 15=auto_erase_fails_blank, "
+                            "FT_EE_Program:1 auto_program_fails, FT_EE_Read:3 auto_readback_fails"},
+    {"auto_blank_box", "FT_EE_Read:1 probe_other_status 15=auto_blank_box, FT_EE_Program:1 auto_blank_program_fails, "
+                       "FT_EE_Read:2 auto_blank_readback_fails"},
+    {"read", "FT_EE_Read:1 read 15=read_probe_reads_blank, FT_EE_Read:2 read_fails"},
+    {"erase", "FT_EE_Read:1 erase_probe_other_status 15=erase_probe_reads_blank, FT_EraseEE:1 erase_fails, "
+              "FT_EE_Read:2 erase"},
+    {"write", "FT_EE_Read:1 write_probe_other_status 15=write_blank_box, FT_EraseEE:1 write_erase_fails, "
+              "FT_EE_Program:1 write_program_fails, FT_EE_Read:2 write_readback_fails"},
+    {"unknown_argument", "FT_EE_Read:1 unknown_argument 15=unknown_argument_blank_box"},
 };
 
 // The trace with the status of the n-th call of a function put in.
-std::string with_status(std::string trace, const std::string &call, unsigned nth, unsigned status)
+std::string with_status(std::string trace, const std::string &call, int nth, unsigned status)
 {
     size_t at = 0;
-    for (unsigned seen = 0; (at = trace.find(call + " ", at)) != std::string::npos; at++)
+    for (int seen = 0; (at = trace.find(call + " ", at)) != std::string::npos; at++)
         if ((at == 0 || trace[at - 1] == '\n') && ++seen == nth) {
             size_t from = trace.find(" -> ", at) + 4;
             return trace.replace(from, trace.find('\n', at) - from, std::to_string(status));
@@ -100,22 +81,32 @@ std::string with_status(std::string trace, const std::string &call, unsigned nth
 const std::vector<Road> &matrix()
 {
     static std::vector<Road> cases;
-    if (!cases.empty())
-        return cases;
-    for (const auto &[normal, points] : BASES)
-        for (const Point &p : points)
+    for (const auto &[normal, own] : BASES) {
+        std::istringstream points("FT_ListDevices:1 list_fails 4=" + normal + ", FT_ListDevices:2 full_list_fails 4=" +
+                                  normal + ", FT_Open:1 open_fails, " + own + ", FT_Close:1 " + normal);
+        for (std::string point; std::getline(points >> std::ws, point, ',');) {
+            std::istringstream words(point);
+            std::string call, on_failure, exception;
+            words >> call >> on_failure;
+            std::map<unsigned, std::string> on_status;
+            if (call == "FT_EE_Read:1")
+                on_status = {{11, "probe_unreadable"}, {14, "probe_absent"}};
+            while (words >> exception)
+                on_status[std::stoul(exception)] = exception.substr(exception.find('=') + 1);
+            std::string function = call.substr(0, call.find(':')), nth = call.substr(call.find(':') + 1);
             for (unsigned s = 0; s <= 19; s++) {
                 unsigned status = s < 19 ? s : 0xffffffffu;
-                auto found = p.on_status.find(status);
-                Road fault = road_named(!status ? normal : found != p.on_status.end() ? found->second : p.on_failure);
-                std::string nth = std::to_string(p.nth), value = std::to_string(status);
-                fault.name = normal + "_" + p.call + "_" + nth + "_status_" + value;
+                auto found = on_status.find(status);
+                Road fault = road_named(!status ? normal : found != on_status.end() ? found->second : on_failure);
+                fault.name = normal + "_" + function + "_" + nth + "_status_" + std::to_string(status);
                 fault.args = road_named(normal).args;
                 fault.box = road_named(normal).box;
-                fault.env = "FTEMU_FAIL=" + p.call + ":" + nth + "=" + value;
-                fault.trace = status ? with_status(fault.trace, p.call, p.nth, status) : fault.trace;
+                fault.env = "FTEMU_FAIL=" + call + "=" + std::to_string(status);
+                fault.trace = status ? with_status(fault.trace, function, std::stoi(nth), status) : fault.trace;
                 cases.push_back(fault);
             }
+        }
+    }
     return cases;
 }
 
@@ -129,7 +120,8 @@ TEST(Hexdump, PrintsLinesOf32BytesWithOffsetsBlanksAndCharacters)
     auto spaces = [](size_t n) { return std::string(n, ' '); };
     std::string letters = "ABCDEFGHIJKLMNOPQRSTUVWXYZ[\\]^_`", line = "0x000000: 41 42 43 44 45 46 47 48 49 4a 4b "
                                                                       "4c 4d 4e 4f 50 51 52 53 54 55 56 57 58 59 5a "
-                                                                      "5b 5c 5d 5e 5f 60 " + letters + "\n";
+                                                                      "5b 5c 5d 5e 5f 60 " +
+                                                                      letters + "\n";
     const std::pair<std::string, std::string> cases[] = {
         {"", "\n"},
         {"abc", "0x000000: 61 62 63 " + spaces(29 * 3) + "abc" + spaces(29) + "\n"},

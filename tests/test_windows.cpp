@@ -9,15 +9,20 @@
 #include "roads.h"
 
 using namespace std::string_literals;
-static const std::string EXE = WINDOWS_BUILD "/chg_4917.exe", ZIP = WINDOWS_BUILD "/chg_4917-" PROJECT_VERSION
-                                                                                  "-win32.zip";
+static const std::string EXE = WINDOWS_BUILD "/chg_4917.exe",
+                         ZIP = WINDOWS_BUILD "/chg_4917-" PROJECT_VERSION "-win32.zip";
 // As on a French PC, finding the emulated FTD2XX.dll through WINEPATH.
-static const Env WINE_ENV = {{"WINEDEBUG", "-all"},   {"WINEPREFIX", WINE_PREFIX},
-                             {"LC_ALL", "fr_FR.UTF-8"}, {"WINEDLLOVERRIDES", "mscoree,mshtml="},
+static const Env WINE_ENV = {{"WINEDEBUG", "-all"},
+                             {"WINEPREFIX", WINE_PREFIX},
+                             {"LC_ALL", "fr_FR.UTF-8"},
+                             {"WINEDLLOVERRIDES", "mscoree,mshtml="},
                              {"WINEPATH", "Z:" WINDOWS_BUILD "/emulator"}};
 
 // The standard output of a shell command, run with pipefail: every tool in it must succeed.
-static std::string shell(const std::string &command) { return output_of({"bash", "-o", "pipefail", "-c", command}); }
+static std::string shell(const std::string &command)
+{
+    return output_of({"bash", "-o", "pipefail", "-c", command});
+}
 
 // The exe imports the six calls from FTD2XX.dll and only Windows' own DLLs besides, and writes the
 // accents as characters, never changing the console's code page. Its file properties carry the version
@@ -33,9 +38,11 @@ TEST(WindowsPackage, HoldsTheProgramThatSaysWhatItIsAndItsNoteAndNothingOfTheEmu
         };
         EXPECT_EQ(imports("/DLL Name:/ { print dll }"), "FTD2XX.dll\nKERNEL32.dll\nUSER32.dll\nmsvcrt.dll\n") << exe;
         EXPECT_EQ(imports("dll == \"FTD2XX.dll\" && $1 ~ /^[0-9a-f]+$/ { print $NF }"),
-                  "FT_Close\nFT_EE_Program\nFT_EE_Read\nFT_EraseEE\nFT_ListDevices\nFT_Open\n") << exe;
+                  "FT_Close\nFT_EE_Program\nFT_EE_Read\nFT_EraseEE\nFT_ListDevices\nFT_Open\n")
+            << exe;
         EXPECT_EQ(imports("$1 ~ /^[0-9a-f]+$/ && $NF ~ /^(WriteConsoleW|SetConsoleOutputCP)$/ { print $NF }"),
-                  "WriteConsoleW\n") << exe;
+                  "WriteConsoleW\n")
+            << exe;
     }
     std::string numbers = PROJECT_VERSION, rc = shell(WINDRES " -J coff -O rc -i '" + EXE + "'");
     std::replace(numbers.begin(), numbers.end(), '.', ',');
@@ -43,19 +50,18 @@ TEST(WindowsPackage, HoldsTheProgramThatSaysWhatItIsAndItsNoteAndNothingOfTheEmu
     for (std::string text : {"FILEVERSION" + numbers + ",0", "\n124/*RT_MANIFEST*/\n"s,
                              "\"FileDescription\",L\"Mise\\340jourdutypeducoffret4917\""s})
         EXPECT_NE(rc.find(text), std::string::npos) << text;
-    // Windows reads the execution level from the manifest, resource 1 of type 24.
-    std::smatch level;
-    EXPECT_TRUE(std::regex_search(rc, level, std::regex(R"(<requestedExecutionLevellevel=""(\w+)"")")));
+    std::smatch level;  // Windows reads it from the manifest, resource 1 of type 24
+    EXPECT_TRUE(std::regex_search(rc, level, std::regex("<requestedExecutionLevellevel=\"\"(\\w+)\"\"")));
     EXPECT_EQ(level[1], "asInvoker");
     EXPECT_EQ(shell(OBJDUMP " -h '" + EXE + "'").find("debug"), std::string::npos);
     EXPECT_THROW(shell(OBJDUMP " -h '" + EXE + ".missing' | grep -c debug"), std::runtime_error);
     EXPECT_EQ(shell("unzip -Z1 '" + ZIP + "' | sort"), "LISEZMOI.txt\nchg_4917.exe\n");
     EXPECT_EQ(shell("unzip -p '" + ZIP + "' chg_4917.exe"), read_file(EXE));
-    std::string note = shell("unzip -p '" + ZIP + "' LISEZMOI.txt"), lf = note;
-    lf.erase(std::remove(lf.begin(), lf.end(), '\r'), lf.end());
-    EXPECT_EQ(crlf(lf), note) << "CR LF line ends only";
-    EXPECT_EQ(lf.substr(0, lf.find('\n')), "\xef\xbb\xbf"
-                                           "chg_4917 " PROJECT_VERSION " - mise \xc3\xa0 jour du type du coffret 4917");
+    std::string note = shell("unzip -p '" + ZIP + "' LISEZMOI.txt");
+    EXPECT_EQ(crlf(replaced(note, {{"\r", ""}})), note) << "CR LF line ends only";
+    EXPECT_EQ(note.substr(0, note.find('\r')),
+              "\xef\xbb\xbf"
+              "chg_4917 " PROJECT_VERSION " - mise \xc3\xa0 jour du type du coffret 4917");
     for (std::string message : {NO_BOX, SEVERAL_BOXES, UNREADABLE, ABSENT, ERASE_FAILED, UPDATED, WRITE_VID}) {
         std::string quote = "\"" + utf8(message.substr(0, message.find('\n'))) + "\"";
         EXPECT_NE(note.find(quote), std::string::npos) << quote;
@@ -96,15 +102,16 @@ TEST(WindowsConsole, ShowsTheAccentsAsLettersAndAWholeRunAndKeepsItsCodePage)
         std::string file = scratch.dir + "/out", console = c.console == "file"s ? "Z:" + file : c.console;
         Env env = WINE_ENV;
         env.insert(env.end(), {{"FTEMU_DEVICES", "2"}, {"LC_ALL", c.locale}, {"WINEDEBUG", "trace+console"}});
-        Outcome run = run_program({WINE, WINDOWS_BUILD "/console_probe.exe", console,
-                                   "Z:" WINDOWS_BUILD "/chg_4917_test.exe"},
-                                  env, scratch, "Z:");
+        Outcome run =
+            run_program({WINE, WINDOWS_BUILD "/console_probe.exe", console, "Z:" WINDOWS_BUILD "/chg_4917_test.exe"},
+                        env, scratch, "Z:");
         // Wine traces each WriteConsoleW: a console gets the accented lines so, with CR LF line ends.
         std::string written = std::regex_replace(run.err, std::regex(R"(\\r\\n)"), "");
         EXPECT_EQ(written.find(R"(,L"ERREUR : Plusieurs periph\00e9riques)") != std::string::npos,
                   c.console != "file"s);
         EXPECT_FALSE(std::regex_search(written, std::regex(R"(WriteConsoleW[^\n]*\\n)"))) << "a bare line feed";
-        std::string cp = c.code_page, screen = c.console == "new"s || c.console == "large"s ? utf8(START + road.out) : "";
+        std::string cp = c.code_page,
+                    screen = c.console == "new"s || c.console == "large"s ? utf8(START + road.out) : "";
         EXPECT_EQ(run.out, crlf("before " + cp + FRESH + "\nduring " + cp + c.during + "\n" + screen + "after " + cp +
                                 (c.console == "shared"s ? FRESH : c.during) + "\n"));
         EXPECT_EQ(run.trace, windows_trace(road.trace));
