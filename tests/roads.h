@@ -25,14 +25,13 @@ struct Scratch {
     std::string image() const { return dir + "/box.eeprom"; }
 };
 
-// Runs command with no input and env in place of our FTEMU_ and CHG4917_ variables, the trace
-// going to the scratch folder, whose path drive precedes ("Z:" under wine). A run longer than
-// seconds is killed with every process it started, and fails the test.
+// Runs command with no input and env in place of our FTEMU_ and CHG4917_ variables, the trace going
+// to the scratch folder, whose path drive precedes ("Z:" under wine). A run longer than seconds is
+// killed with every process it started, and fails the test.
 Outcome run_program(const Args &command, const Env &env, const Scratch &scratch, const std::string &drive = "",
                     double seconds = 30);
-// The standard output of a command that must succeed: any other end throws, and fails the test.
-std::string output_of(const Args &command);
-std::string read_file(const std::string &path);  // "" when there is no file
+std::string output_of(const Args &command);  // of a command that must succeed, or it throws
+std::string read_file(const std::string &path);
 
 // CUT: a programming cut after the erase; CORRUPT: a bit of the image flipped.
 enum Box { FACTORY_BOX, BLANK_BOX, UPDATED_BOX, CUT_BOX, CORRUPT_BOX, READ_ONLY_BOX };
@@ -50,54 +49,29 @@ struct Road {
 // By address: copying 900 roads would slow every start of the test program.
 class RoadTest : public testing::TestWithParam<const Road *> {};
 std::vector<const Road *> addresses(const std::vector<Road> &roads);
-inline std::string road_name(const testing::TestParamInfo<const Road *> &info)
-{
-    return info.param->name;
-}
+inline std::string road_name(const testing::TestParamInfo<const Road *> &info) { return info.param->name; }
 extern const std::vector<Road> ROADS;
 const Road &road_named(const std::string &name);
 
-// The trace: each library call with the status it returned, then the pause.
-inline std::string call(const std::string &what, unsigned s)
-{
-    return what + " -> " + std::to_string(s) + "\n";
-}
-inline std::string count(unsigned s)
-{
-    return call("FT_ListDevices 0x80000000", s);
-}
-inline std::string list(unsigned s)
-{
-    return call("FT_ListDevices 0x20000004", s);
-}
-inline std::string probe(unsigned s)
-{
-    return call("FT_EE_Read null", s);
-}
-inline std::string readback(unsigned s)
-{
-    return call("FT_EE_Read buffers", s);
-}
-inline std::string erase(unsigned s)
-{
-    return call("FT_EraseEE", s);
-}
-inline std::string program(unsigned s)
-{
-    return call("FT_EE_Program buffers, null serial", s);
-}
+inline std::string call(const std::string &what, unsigned s) { return what + " -> " + std::to_string(s) + "\n"; }
+inline std::string count(unsigned s) { return call("FT_ListDevices 0x80000000", s); }
+inline std::string list(unsigned s) { return call("FT_ListDevices 0x20000004", s); }
+inline std::string probe(unsigned s) { return call("FT_EE_Read null", s); }
+inline std::string readback(unsigned s) { return call("FT_EE_Read buffers", s); }
+inline std::string erase(unsigned s) { return call("FT_EraseEE", s); }
+inline std::string program(unsigned s) { return call("FT_EE_Program buffers, null serial", s); }
 static const std::string LIST = count(0) + list(0), OPEN = call("FT_Open 0", 0), CLOSE = call("FT_Close", 0),
                          CLOSE_NULL = call("FT_Close null", 1), PAUSE5 = "pause 5\n";
 // The 7-second roads leave stdout to the process's end to flush (seen on Linux).
 static const std::string UNFLUSHED = " with output not flushed", PAUSE7 = "pause 7" + UNFLUSHED + "\n";
 
 // Runs the road with the program, from the box the road starts on, and checks all it left. windows: the
-// 32-bit Windows program, with CR LF line ends and 4-byte pointers. Returns the seconds from the last
-// write of the trace, the program's last library call, to the end of the run.
+// 32-bit Windows program, with CR LF line ends and 4-byte pointers. Returns the seconds from the trace's
+// last write, the program's last library call, to the end of the run.
 double expect_road(const Road &road, Args program, Env env = {}, bool windows = false);
 std::string replaced(std::string text, const Env &changes);  // each (from, to) in turn
 std::string crlf(const std::string &text);
-std::string utf8(const std::string &text);  // the program's Windows-1252 e acute and a grave, in UTF-8
+std::string utf8(const std::string &text);  // the program's Windows-1252 é and à, in UTF-8
 std::string windows_trace(const std::string &trace);
 
 #endif

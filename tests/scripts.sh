@@ -28,11 +28,6 @@ in_namespace() {
   echo "status $status"
 }
 setup_left() { in_namespace "$src/tools/wine32/setup"; cut -d: -f2,3,7,8 binfmt/register; head -n1 binfmt/qemu-i386; }
-path_of() {  # a PATH that holds only these commands
-  mkdir -p path
-  for command in "$@"; do ln -s "$(command -v "$command")" path/; done
-  echo "$dir/path"
-}
 
 case $1 in
 # dpkg's status decides: a package removed but not purged (rc) is missing.
@@ -42,12 +37,14 @@ rc_package_is_missing)
   DPKG_ADMINDIR=$dir "$src/tools/install-missing" --list build | expect $'cmake\nmake' ;;
 # Without dpkg, the build's commands are looked for instead, and a missing one is named.
 no_dpkg)
-  PATH=$(path_of bash g++ cmake make) "$src/tools/install-missing" run-on-emulator build 2>&1 | expect ""
-  rm -r path
+  mkdir path
+  ln -s "$(command -v bash)" "$(command -v g++)" "$(command -v make)" path
   status=0
-  PATH=$(path_of bash g++ make) "$src/tools/install-missing" run-on-emulator build >out 2>&1 || status=$?
-  expect "1 run-on-emulator: missing commands: cmake; install them with your system's package manager" \
-    < <(echo "$status" "$(cat out)") ;;
+  PATH=$dir/path "$src/tools/install-missing" run-on-emulator build >out 2>&1 || status=$?
+  expect "status 1: run-on-emulator: missing commands: cmake; install them with your system's package manager" \
+    < <(echo "status $status: $(cat out)")
+  ln -s "$(command -v cmake)" path
+  PATH=$dir/path "$src/tools/install-missing" run-on-emulator build 2>&1 | expect "" ;;
 # setup, where its own entry is enabled, reads binfmt_misc and never writes to it.
 setup_never_writes_where_its_entry_is)
   fake_entry /usr/bin/qemu-i386-static F

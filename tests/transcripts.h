@@ -42,24 +42,22 @@ static const std::string MEMORY_UNTERMINATED =
     "Memory content\n" + identity("UsineUsineUsineUsineUsineUsineUs", "USINE-01USINE-01",
                                   "Coffret 4917 non configureCoffret 4917 non configureCoffret 4917", "6015");
 
-// The record dumped at the end of a road, in hexadecimal, from VendorId on but
-// for the string pointers: the ids, MaxPower to USBVersion, the extensions.
+// The record dumped at the end of a road, in hexadecimal, from VendorId on but for the string
+// pointers: the ids, MaxPower to USBVersion (16 bytes), the extensions (40 bytes).
+static std::string zeros(int bytes)
+{
+    return bytes ? "00 " + zeros(bytes - 1) : "";
+}
 static const std::string FACTORY_GROUP = "5a 00 01 00 00 00 01 00 00 00 00 01 01 01 00 02 ",
-                         ZERO_GROUP = "00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 ",
-                         FACTORY_EXTENSION =
-                             "01 00 00 00 00 01 01 00 00 02 00 00 00 00 00 01 00 00 00 01 00 01 40 01 01 00 00 01 "
-                             "00 00 00 00 00 03 02 00 01 05 01 00",
-                         ZERO_EXTENSION =
-                             "00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 "
-                             "00 00 00 00 00 00 00 00 00 00 00 00";
+                         FACTORY_EXTENSION = "01 00 00 00 00 01 01 00 00 02 00 00 00 00 00 01 00 00 00 01 "
+                                             "00 01 40 01 01 00 00 01 00 00 00 00 00 03 02 00 01 05 01 00";
 static const std::string NO_DUMP = "", FACTORY = "03 04 15 60 " + FACTORY_GROUP + FACTORY_EXTENSION,
-                         OVER_FACTORY =
-                             "03 04 01 60 " + ZERO_GROUP + FACTORY_EXTENSION,  // written after a factory box was read
-    OVER_BLANK = "03 04 01 60 " + ZERO_GROUP + ZERO_EXTENSION,
-                         IDS_ZEROED = "00 00 00 00 " + FACTORY_GROUP +
-                                      FACTORY_EXTENSION,  // a factory box read, then a blank or failed read
-    NEVER_FILLED = "00 00 00 00 " + ZERO_GROUP + ZERO_EXTENSION,
-                         NOT_READ_BACK = "00 00 00 00 " + ZERO_GROUP +
-                                         FACTORY_EXTENSION;  // written over a factory box, then a blank or failed read
+                         OVER_FACTORY = "03 04 01 60 " + zeros(16) + FACTORY_EXTENSION,  // written over a factory box
+    OVER_BLANK = "03 04 01 60 " + zeros(56),
+                         IDS_ZEROED =
+                             zeros(4) + FACTORY_GROUP + FACTORY_EXTENSION,  // a factory box, then a read failed
+    NEVER_FILLED = zeros(60),
+                         NOT_READ_BACK =
+                             zeros(20) + FACTORY_EXTENSION;  // written over a factory box, then a read failed
 
 #endif
