@@ -36,8 +36,10 @@ target_sources(chg_4917 PRIVATE ${CMAKE_BINARY_DIR}/chg_4917_rc.o)
 # builds of one commit give the same bytes.
 set(CHG_WINDOWS_LINK -static -static-libgcc -static-libstdc++ -Wl,--no-insert-timestamp
                      $<$<CONFIG:Release,MinSizeRel>:-s>)
-target_compile_options(chg_4917 PRIVATE -ffile-prefix-map=${PROJECT_SOURCE_DIR}/=
-                                        -ffile-prefix-map=${PROJECT_BINARY_DIR}/=)
+foreach(target chg_program chg_hexdump chg_4917)
+  target_compile_options(${target} PRIVATE -ffile-prefix-map=${PROJECT_SOURCE_DIR}/=
+                                           -ffile-prefix-map=${PROJECT_BINARY_DIR}/=)
+endforeach()
 target_link_options(chg_4917 PRIVATE ${CHG_WINDOWS_LINK})
 
 # The zip for the technicians: the program and its note, with CR LF line ends
