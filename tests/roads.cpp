@@ -43,7 +43,7 @@ static std::string shell_word(const std::string &word)
     return out + "'";
 }
 
-// The shell runs the command through timeout, which kills its whole process group at the limit.
+// timeout kills its whole process group at the limit.
 Outcome run_program(const Args &command, const Env &env, const Scratch &scratch, const std::string &drive,
                     double seconds)
 {
@@ -207,8 +207,8 @@ static std::string prepare(Box box, const Scratch &scratch, const Args &program,
     return read_file(scratch.image());
 }
 
-// A run's output with the bytes of the string pointers of its dump masked: PP, and p in the
-// characters. Dump lines are 138 characters: the offset (10), 32 fields of 3, 32 characters.
+// The string pointers' bytes of a dump masked: PP, and p in the characters. A line: the offset (10),
+// 32 fields of 3, 32 characters.
 static std::string mask_pointers(std::string out, unsigned pointer_size)
 {
     size_t dump = out.find("0x000000: "), line = out.find('\n', dump) - dump + 1;  // with its line end
@@ -265,7 +265,7 @@ double expect_road(const Road &road, Args program, Env env, bool windows)
     env.push_back({"FTEMU_IMAGE", (windows ? "Z:" : "") + scratch.image()});
     std::string before = prepare(road.box, scratch, program, env);
     if (geteuid() == 0 && road.box == READ_ONLY_BOX) {
-        // Root writes anyway: run as nobody, with copies of the program and the library that nobody can reach.
+        // Root writes anyway: run as nobody, with copies of the program and library nobody can reach.
         EXPECT_EQ(chown(scratch.dir.c_str(), 65534, 65534), 0);
         output_of({"cp", program[0], EMULATOR_LIBRARY, scratch.dir});
         program = {"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups", scratch.dir + "/chg_4917_test"};

@@ -1,5 +1,4 @@
-// The road test, over the roads of the table and the fault matrix made from
-// it; a terminal and the real program's pause; a hung run; and the hex dump on its own.
+// The roads of the table and the fault matrix; a terminal; a hung run; the hex dump on its own.
 #include <gtest/gtest-spi.h>
 #include <gtest/gtest.h>
 
@@ -17,9 +16,8 @@ TEST_P(RoadTest, PrintsCallsPausesAndLeavesTheBoxAsExpected)
 
 INSTANTIATE_TEST_SUITE_P(Roads, RoadTest, testing::ValuesIn(addresses(ROADS)), road_name);
 
-// A terminal shows the accents in its locale's character set, UTF-8 here, with the CR LF line ends of a
-// terminal; where its locale has no accents it gets the Windows-1252 bytes. The real program, run so,
-// waits 5 seconds before it ends, not 7.
+// A terminal gets the accents in its locale's character set, or the Windows-1252 bytes where it has none.
+// The real program, run so, waits 5 seconds before it ends, not 7.
 TEST(Terminal, ShowsTheAccentsInTheCharacterSetOfItsLocaleAndTheRealPause)
 {
     const Road &road = road_named("two_devices");
@@ -47,11 +45,10 @@ TEST(Harness, StopsARunThatHangsWithItsProcessesAndNamesIt)
 
 namespace {
 
-// The fault matrix: on six roads, each call at each point it is made returns, in turn, every status
-// from 0 to 18 and 0xffffffff, and the run must take the road of the table that the status leads to,
-// with that status in its trace (an injected 0 is no fault). A point: CALL:N, its N-th call, the road
-// a failure leads to, then STATUS=ROAD for each status that leads elsewhere. Every road also has the
-// points of the list, the open and the close, and where its probe leads on 11 and 14.
+// The fault matrix: each call of six roads returns every status from 0 to 18 and 0xffffffff in turn,
+// and the run takes the road of the table that the status leads to, with that status in its trace. A
+// point: CALL:N, the road a failure leads to, then STATUS=ROAD where a status leads elsewhere. The
+// list, the open, the close and the probe's 11 and 14 are every road's.
 const std::pair<std::string, std::string> BASES[] = {
     {"auto_programmed_box", "FT_EE_Read:1 probe_other_status 15=auto_blank_box, FT_EE_Read:2 auto_blank_test_fails "
                             "15=auto_blank_test_reads_blank, FT_EraseEE:1 auto_erase_fails 15=auto_erase_fails_blank, "
@@ -66,8 +63,7 @@ const std::pair<std::string, std::string> BASES[] = {
     {"unknown_argument", "FT_EE_Read:1 unknown_argument 15=unknown_argument_blank_box"},
 };
 
-// The trace with the status of the n-th call of a function put in.
-std::string with_status(std::string trace, const std::string &call, int nth, unsigned status)
+std::string with_status(std::string trace, const std::string &call, int nth, unsigned status)  // of its nth call
 {
     size_t at = 0;
     for (int seen = 0; (at = trace.find(call + " ", at)) != std::string::npos; at++)
@@ -114,7 +110,7 @@ const std::vector<Road> &matrix()
 
 INSTANTIATE_TEST_SUITE_P(AllStatuses, RoadTest, testing::ValuesIn(addresses(matrix())), road_name);
 
-// The hex dump on its own: 0, 3, 32 and 33 bytes, and the character column.
+// 0, 3, 32 and 33 bytes, and the character column.
 TEST(Hexdump, PrintsLinesOf32BytesWithOffsetsBlanksAndCharacters)
 {
     auto spaces = [](size_t n) { return std::string(n, ' '); };

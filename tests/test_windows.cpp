@@ -1,6 +1,5 @@
-// The 32-bit Windows program: its files and zip, the automatic update of the real exe
-// under wine on the emulated FTD2XX.dll, and its console. Its signed release is checked
-// by signing.sh.
+// The 32-bit Windows program: its files and zip, the real exe under wine on the emulated
+// FTD2XX.dll, and its console.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -18,32 +17,26 @@ static const Env WINE_ENV = {{"WINEDEBUG", "-all"},
                              {"WINEDLLOVERRIDES", "mscoree,mshtml="},
                              {"WINEPATH", "Z:" WINDOWS_BUILD "/emulator"}};
 
-// The standard output of a shell command, run with pipefail: every tool in it must succeed.
+// Run with pipefail: every tool in it must succeed.
 static std::string shell(const std::string &command)
 {
     return output_of({"bash", "-o", "pipefail", "-c", command});
 }
 
-// The exe imports the six calls from FTD2XX.dll and only Windows' own DLLs besides, and writes the
-// accents as characters, never changing the console's code page. Its file properties carry the version
-// of CMakeLists.txt and its description its accent; its manifest asks for no administrator rights. It has
-// no debug sections. The zip holds it and the note only: UTF-8 with a BOM, CR LF line ends, the messages.
+// The exe's imports, version, manifest and sections; the zip holds it and the note only.
 TEST(WindowsPackage, HoldsTheProgramThatSaysWhatItIsAndItsNoteAndNothingOfTheEmulator)
 {
-    for (const std::string exe : {EXE, WINDOWS_BUILD "/chg_4917_test.exe"s}) {
-        // Each import is a line that starts with its address and ends with its name.
-        auto imports = [&](const std::string &awk) {
-            return shell(OBJDUMP " -p '" + exe + "' | awk '/DLL Name:/ { dll = $3 } /^$/ { dll = \"\" } " + awk +
-                         "' | LC_ALL=C sort");
-        };
-        EXPECT_EQ(imports("/DLL Name:/ { print dll }"), "FTD2XX.dll\nKERNEL32.dll\nUSER32.dll\nmsvcrt.dll\n") << exe;
-        EXPECT_EQ(imports("dll == \"FTD2XX.dll\" && $1 ~ /^[0-9a-f]+$/ { print $NF }"),
-                  "FT_Close\nFT_EE_Program\nFT_EE_Read\nFT_EraseEE\nFT_ListDevices\nFT_Open\n")
-            << exe;
-        EXPECT_EQ(imports("$1 ~ /^[0-9a-f]+$/ && $NF ~ /^(WriteConsoleW|SetConsoleOutputCP)$/ { print $NF }"),
-                  "WriteConsoleW\n")
-            << exe;
-    }
+    // An import is a line that starts with its address and ends with its name. The accents go to
+    // the console as characters, and its code page is never changed.
+    auto imports = [&](const std::string &awk) {
+        return shell(OBJDUMP " -p '" + EXE + "' | awk '/DLL Name:/ { dll = $3 } /^$/ { dll = \"\" } " + awk +
+                     "' | LC_ALL=C sort");
+    };
+    EXPECT_EQ(imports("/DLL Name:/ { print dll }"), "FTD2XX.dll\nKERNEL32.dll\nUSER32.dll\nmsvcrt.dll\n");
+    EXPECT_EQ(imports("dll == \"FTD2XX.dll\" && $1 ~ /^[0-9a-f]+$/ { print $NF }"),
+              "FT_Close\nFT_EE_Program\nFT_EE_Read\nFT_EraseEE\nFT_ListDevices\nFT_Open\n");
+    EXPECT_EQ(imports("$1 ~ /^[0-9a-f]+$/ && $NF ~ /^(WriteConsoleW|SetConsoleOutputCP)$/ { print $NF }"),
+              "WriteConsoleW\n");
     std::string numbers = PROJECT_VERSION, rc = shell(WINDRES " -J coff -O rc -i '" + EXE + "'");
     std::replace(numbers.begin(), numbers.end(), '.', ',');
     rc.erase(std::remove(rc.begin(), rc.end(), ' '), rc.end());
@@ -54,11 +47,11 @@ TEST(WindowsPackage, HoldsTheProgramThatSaysWhatItIsAndItsNoteAndNothingOfTheEmu
     EXPECT_TRUE(std::regex_search(rc, level, std::regex("<requestedExecutionLevellevel=\"\"(\\w+)\"\"")));
     EXPECT_EQ(level[1], "asInvoker");
     EXPECT_EQ(shell(OBJDUMP " -h '" + EXE + "'").find("debug"), std::string::npos);
-    EXPECT_THROW(shell(OBJDUMP " -h '" + EXE + ".missing' | grep -c debug"), std::runtime_error);
+    EXPECT_THROW(shell(OBJDUMP " -h '" + EXE + ".missing' | grep -c debug"), std::runtime_error);  // its tool failed
     EXPECT_EQ(shell("unzip -Z1 '" + ZIP + "' | sort"), "LISEZMOI.txt\nchg_4917.exe\n");
     EXPECT_EQ(shell("unzip -p '" + ZIP + "' chg_4917.exe"), read_file(EXE));
     std::string note = shell("unzip -p '" + ZIP + "' LISEZMOI.txt");
-    EXPECT_EQ(crlf(replaced(note, {{"\r", ""}})), note) << "CR LF line ends only";
+    EXPECT_EQ(crlf(replaced(note, {{"\r", ""}})), note) << "CR LF line ends only";  // UTF-8, with a BOM
     EXPECT_EQ(note.substr(0, note.find('\r')),
               "\xef\xbb\xbf"
               "chg_4917 " PROJECT_VERSION " - mise \xc3\xa0 jour du type du coffret 4917");
@@ -68,8 +61,7 @@ TEST(WindowsPackage, HoldsTheProgramThatSaysWhatItIsAndItsNoteAndNothingOfTheEmu
     }
 }
 
-// The real exe updates a box with every library call and the 88-byte record, then waits 5 s from its
-// last library call to its end; wine's start-up comes before.
+// Every library call and the 88-byte record, then 5 s from the last call to the end, after wine's start-up.
 TEST(WindowsRelease, UpdatesABoxAndWaitsFiveSeconds)
 {
     Road road = road_named("auto_programmed_box");
@@ -78,12 +70,8 @@ TEST(WindowsRelease, UpdatesABoxAndWaitsFiveSeconds)
     EXPECT_TRUE(paused >= 5.0 && paused < 6.9) << paused << " s: the end pause of 5 s, not 7";
 }
 
-// The console of a run, read from outside by console_probe, on a French PC (console 850, ANSI 1252)
-// and a Russian one (866, 1251). The accents reach a new console as letters, whatever its code
-// pages, which never change. Under wine a console opens at 80x150 and 80x25, and the null display
-// driver (1024x768) allows a window of 128x46 at most. A new console (a double-click) grows to hold
-// a whole run, but never shrinks; a shared one (a command prompt) and one whose output goes to a
-// file keep their size.
+// The console, read from outside by console_probe on a French PC (850, ANSI 1252) and a Russian one
+// (866, 1251). Under wine a console opens at 80x150 and 80x25; the null display driver allows 128x46.
 TEST(WindowsConsole, ShowsTheAccentsAsLettersAndAWholeRunAndKeepsItsCodePage)
 {
     const std::string FRESH = " 80x150 80x25", FITTED = " 140x150 128x40";
@@ -105,7 +93,7 @@ TEST(WindowsConsole, ShowsTheAccentsAsLettersAndAWholeRunAndKeepsItsCodePage)
         Outcome run =
             run_program({WINE, WINDOWS_BUILD "/console_probe.exe", console, "Z:" WINDOWS_BUILD "/chg_4917_test.exe"},
                         env, scratch, "Z:");
-        // Wine traces each WriteConsoleW: a console gets the accented lines so, with CR LF line ends.
+        // Wine traces each WriteConsoleW: the accented lines, with CR LF line ends.
         std::string written = std::regex_replace(run.err, std::regex(R"(\\r\\n)"), "");
         EXPECT_EQ(written.find(R"(,L"ERREUR : Plusieurs periph\00e9riques)") != std::string::npos,
                   c.console != "file"s);
