@@ -7,16 +7,10 @@
 #include "../src/pause.h"
 #ifdef _WIN32
 #include <windows.h>
-static size_t unflushed(FILE *)
-{
-    return 0;
-}
+#define unflushed(stream) 0
 #else
 #include <stdio_ext.h>
-static size_t unflushed(FILE *stream)
-{
-    return __fpending(stream);
-}
+#define unflushed(stream) __fpending(stream)
 #endif
 
 void pause_seconds(unsigned seconds)

@@ -12,16 +12,14 @@ unsigned=$1/chg_4917.exe
 dir=$(mktemp -d)
 trap 'rm -rf "$dir"' EXIT
 cd "$dir"
-exe=chg_4917.exe zip=chg_4917-$(sed -n 's/^project(chg_4917 VERSION \([0-9.]*\).*/\1/p' "$src/CMakeLists.txt")-win32.zip
-failed=0
+exe=chg_4917.exe failed=0
 fail() { echo "FAIL: $*"; failed=1; }
 
 # An osslsigncode that writes down its arguments; the certificate, its password and two others.
 printf '#!/bin/sh\necho "$*" >>%q\nexec osslsigncode "$@"\n' "$dir/arguments" >osslsigncode
 chmod 700 osslsigncode
-echo Sesame-4917 >password
+echo Sesame-4917 | tee password again >/dev/null
 echo Sesame-wrong >wrong
-cp password again
 req="openssl req -x509 -newkey rsa:2048 -nodes -days 2"
 $req -subj /CN=CA -keyout ca.key -out ca.pem 2>/dev/null
 $req -subj /CN=Signer -keyout key.pem -out cert.pem -CA ca.pem -CAkey ca.key \
@@ -41,6 +39,7 @@ build() {  # FOLDER [P12 PASSWORD_FILE]: configures and builds the zip, output i
 }
 
 build one && build two || { cat one.log two.log; exit 1; }
+zip=$(basename one/chg_4917-*-win32.zip)
 cp one/$exe signed.exe
 cp one/$zip signed.zip
 cmp one/$exe two/$exe && cmp one/$zip two/$zip || fail "two signed builds differ"

@@ -44,6 +44,7 @@ static const std::string MEMORY_UNTERMINATED =
 
 // The record dumped at the end of a road, in hexadecimal, from VendorId on but for the string
 // pointers: the ids, MaxPower to USBVersion (16 bytes), the extensions (40 bytes).
+static const std::string HEADER = "00 00 00 00 ff ff ff ff 02 00 00 00 ";  // Signature1, Signature2, Version
 static std::string zeros(int bytes)
 {
     return bytes ? "00 " + zeros(bytes - 1) : "";
