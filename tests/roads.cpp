@@ -16,18 +16,6 @@
 
 extern char **environ;
 
-Scratch::Scratch() : dir(std::string(getenv("TMPDIR") ? getenv("TMPDIR") : "/tmp") + "/chg4917-test-XXXXXX")
-{
-    if (!mkdtemp(&dir[0]))  // closed to everyone else (0700)
-        throw std::runtime_error("mkdtemp " + dir + ": " + strerror(errno));
-}
-
-Scratch::~Scratch()
-{
-    std::error_code error;
-    std::filesystem::remove_all(dir, error);
-}
-
 std::string read_file(const std::string &path)
 {
     std::ifstream file(path, std::ios::binary);
@@ -69,9 +57,7 @@ std::string output_of(const Args &command)
 {
     Scratch scratch;
     Outcome run = run_program(command, {}, scratch, "", 600);
-    if (run.status != 0)
-        throw std::runtime_error(testing::PrintToString(command) + " failed:\n" + run.out + run.err);
-    return run.out;
+    return run.status == 0 ? run.out : throw std::runtime_error(testing::PrintToString(command) + ":\n" + run.err);
 }
 
 static const Args AUTO = {}, READ = {"READ"}, ERASE = {"ERASE"}, WRITE = {"WRITE"}, READ_SMALL = {"read"},
@@ -180,14 +166,6 @@ const Road &road_named(const std::string &name)
     return road != ROADS.end() ? *road : throw std::runtime_error("no road " + name);
 }
 
-std::vector<const Road *> addresses(const std::vector<Road> &roads)
-{
-    std::vector<const Road *> all;
-    for (const Road &road : roads)
-        all.push_back(&road);
-    return all;
-}
-
 // Brings the image of scratch to the box's state and returns its bytes.
 static std::string prepare(Box box, const Scratch &scratch, const Args &program, const Env &env)
 {
@@ -223,19 +201,6 @@ std::string replaced(std::string text, const Env &changes)
         for (size_t at = 0; (at = text.find(from, at)) != std::string::npos; at += to.size())
             text.replace(at, from.size(), to);
     return text;
-}
-
-std::string crlf(const std::string &text)
-{
-    return replaced(text, {{"\n", "\r\n"}});
-}
-std::string utf8(const std::string &text)
-{
-    return replaced(text, {{"\xe9", "\xc3\xa9"}, {"\xe0", "\xc3\xa0"}});
-}
-std::string windows_trace(const std::string &trace)
-{
-    return crlf(replaced(trace, {{UNFLUSHED, ""}}));
 }
 
 double expect_road(const Road &road, Args program, Env env, bool windows)

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "transcripts.h"
 
 using Args = std::vector<std::string>;
@@ -16,12 +18,20 @@ struct Outcome {
     std::string trace;     // the library calls and the pauses, one a line
 };
 
-// A folder of its own for one test, removed with it; holds the EEPROM image.
+// A folder of its own for one test (0700, in TMPDIR or /tmp), removed with it.
 struct Scratch {
-    Scratch();
-    ~Scratch();
+    std::string dir = std::filesystem::temp_directory_path() / "chg4917-test-XXXXXX";
+    Scratch()
+    {
+        if (!mkdtemp(&dir[0]))
+            throw std::runtime_error("mkdtemp " + dir + " failed");
+    }
+    ~Scratch()
+    {
+        std::error_code ignored;
+        std::filesystem::remove_all(dir, ignored);
+    }
     Scratch(const Scratch &) = delete;  // the folder is removed once
-    std::string dir;
     std::string image() const { return dir + "/box.eeprom"; }
 };
 
@@ -48,18 +58,48 @@ struct Road {
 };
 // By address: copying 900 roads would slow every start of the test program.
 class RoadTest : public testing::TestWithParam<const Road *> {};
-std::vector<const Road *> addresses(const std::vector<Road> &roads);
-inline std::string road_name(const testing::TestParamInfo<const Road *> &info) { return info.param->name; }
+inline std::vector<const Road *> addresses(const std::vector<Road> &roads)
+{
+    std::vector<const Road *> all;
+    for (const Road &road : roads)
+        all.push_back(&road);
+    return all;
+}
+inline std::string road_name(const testing::TestParamInfo<const Road *> &info)
+{
+    return info.param->name;
+}
 extern const std::vector<Road> ROADS;
 const Road &road_named(const std::string &name);
 
-inline std::string call(const std::string &what, unsigned s) { return what + " -> " + std::to_string(s) + "\n"; }
-inline std::string count(unsigned s) { return call("FT_ListDevices 0x80000000", s); }
-inline std::string list(unsigned s) { return call("FT_ListDevices 0x20000004", s); }
-inline std::string probe(unsigned s) { return call("FT_EE_Read null", s); }
-inline std::string readback(unsigned s) { return call("FT_EE_Read buffers", s); }
-inline std::string erase(unsigned s) { return call("FT_EraseEE", s); }
-inline std::string program(unsigned s) { return call("FT_EE_Program buffers, null serial", s); }
+inline std::string call(std::string c, unsigned s)
+{
+    return c + " -> " + std::to_string(s) + "\n";
+}
+inline std::string count(unsigned s)
+{
+    return call("FT_ListDevices 0x80000000", s);
+}
+inline std::string list(unsigned s)
+{
+    return call("FT_ListDevices 0x20000004", s);
+}
+inline std::string probe(unsigned s)
+{
+    return call("FT_EE_Read null", s);
+}
+inline std::string readback(unsigned s)
+{
+    return call("FT_EE_Read buffers", s);
+}
+inline std::string erase(unsigned s)
+{
+    return call("FT_EraseEE", s);
+}
+inline std::string program(unsigned s)
+{
+    return call("FT_EE_Program buffers, null serial", s);
+}
 static const std::string LIST = count(0) + list(0), OPEN = call("FT_Open 0", 0), CLOSE = call("FT_Close", 0),
                          CLOSE_NULL = call("FT_Close null", 1), PAUSE5 = "pause 5\n";
 // The 7-second roads leave stdout to the process's end to flush (seen on Linux).
@@ -70,8 +110,18 @@ static const std::string UNFLUSHED = " with output not flushed", PAUSE7 = "pause
 // last write, the program's last library call, to the end of the run.
 double expect_road(const Road &road, Args program, Env env = {}, bool windows = false);
 std::string replaced(std::string text, const Env &changes);  // each (from, to) in turn
-std::string crlf(const std::string &text);
-std::string utf8(const std::string &text);  // the program's Windows-1252 é and à, in UTF-8
-std::string windows_trace(const std::string &trace);
+inline std::string crlf(const std::string &text)
+{
+    return replaced(text, {{"\n", "\r\n"}});
+}
+// The program's Windows-1252 é and à, in UTF-8.
+inline std::string utf8(const std::string &text)
+{
+    return replaced(text, {{"\xe9", "\xc3\xa9"}, {"\xe0", "\xc3\xa0"}});
+}
+inline std::string windows_trace(std::string t)
+{
+    return crlf(replaced(t, {{UNFLUSHED, ""}}));
+}
 
 #endif

@@ -1,7 +1,6 @@
 #!/usr/bin/env bash
-# tests/scripts.sh CASE: one case of the scripts around the build, run in a folder
-# of its own; it checks what the scripts print and leave. Status 77 skips the case,
-# with the reason. Whatever acts on binfmt_misc runs in a mount namespace over a fake one.
+# tests/scripts.sh CASE: what the scripts around the build print and leave, in a folder of its own;
+# status 77 skips it. Whatever acts on binfmt_misc runs in a mount namespace over a fake one.
 set -euo pipefail
 src=$(cd "$(dirname "$0")/.." && pwd)
 dir=$(mktemp -d)

@@ -1,11 +1,9 @@
 #!/usr/bin/env bash
-# tests/signing.sh WINDOWS_BUILD: the signed release. With a throwaway CA and
-# certificate, two folders sign alike at the zip's time an exe that verifies, and
-# that without its signature is the unsigned exe of WINDOWS_BUILD. Rebuilds sign
-# only an exe found unsigned or signed otherwise. A missing file or a wrong
-# password stops the build with one line and leaves no zip. No password shows,
-# not even in osslsigncode's arguments. A folder that signs no more links its exe
-# again. The vendor's FTD2XX.dll, put beside the exe, stays across configures.
+# tests/signing.sh WINDOWS_BUILD: with a throwaway CA and certificate, two folders sign alike, at the
+# zip's time, an exe that verifies and that is WINDOWS_BUILD's without its signature. Rebuilds sign only
+# an exe found unsigned or signed otherwise; a missing file or a wrong password stops the build with one
+# line and no zip; no password shows. A folder that signs no more links its exe again; the vendor's
+# FTD2XX.dll beside the exe stays.
 set -euo pipefail
 src=$(cd "$(dirname "$0")/.." && pwd)
 unsigned=$1/chg_4917.exe
