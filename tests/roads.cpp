@@ -209,7 +209,7 @@ double expect_road(const Road &road, Args program, Env env, bool windows)
     env.push_back({"FTEMU_IMAGE", (windows ? "Z:" : "") + scratch.image()});
     std::string before = prepare(road.box, scratch, program, env);
     if (geteuid() == 0 && road.box == READ_ONLY_BOX) {
-        // Root writes anyway: run as nobody, with copies of the program and library nobody can reach.
+        // Root writes anyway: as nobody, with copies of the program and library others cannot reach.
         EXPECT_EQ(chown(scratch.dir.c_str(), 65534, 65534), 0);
         output_of({"cp", program[0], EMULATOR_LIBRARY, scratch.dir});
         program = {"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups", scratch.dir + "/chg_4917_test"};

@@ -72,34 +72,17 @@ inline std::string road_name(const testing::TestParamInfo<const Road *> &info)
 extern const std::vector<Road> ROADS;
 const Road &road_named(const std::string &name);
 
+// The trace: each library call with the status it returned, then the pause.
 inline std::string call(std::string c, unsigned s)
 {
     return c + " -> " + std::to_string(s) + "\n";
 }
-inline std::string count(unsigned s)
-{
-    return call("FT_ListDevices 0x80000000", s);
-}
-inline std::string list(unsigned s)
-{
-    return call("FT_ListDevices 0x20000004", s);
-}
-inline std::string probe(unsigned s)
-{
-    return call("FT_EE_Read null", s);
-}
-inline std::string readback(unsigned s)
-{
-    return call("FT_EE_Read buffers", s);
-}
-inline std::string erase(unsigned s)
-{
-    return call("FT_EraseEE", s);
-}
-inline std::string program(unsigned s)
-{
-    return call("FT_EE_Program buffers, null serial", s);
-}
+inline auto count = [](unsigned s) { return call("FT_ListDevices 0x80000000", s); };
+inline auto list = [](unsigned s) { return call("FT_ListDevices 0x20000004", s); };
+inline auto probe = [](unsigned s) { return call("FT_EE_Read null", s); };
+inline auto readback = [](unsigned s) { return call("FT_EE_Read buffers", s); };
+inline auto erase = [](unsigned s) { return call("FT_EraseEE", s); };
+inline auto program = [](unsigned s) { return call("FT_EE_Program buffers, null serial", s); };
 static const std::string LIST = count(0) + list(0), OPEN = call("FT_Open 0", 0), CLOSE = call("FT_Close", 0),
                          CLOSE_NULL = call("FT_Close null", 1), PAUSE5 = "pause 5\n";
 // The 7-second roads leave stdout to the process's end to flush (seen on Linux).

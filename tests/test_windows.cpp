@@ -58,17 +58,17 @@ TEST(WindowsPackage, HoldsTheProgramThatSaysWhatItIsAndItsNoteAndNothingOfTheEmu
     }
 }
 
-// Every library call and the 88-byte record, then 5 s from the last call to the end, after wine's start-up.
+// Every library call and the 88-byte record, then 5 s from the last call to the end.
 TEST(WindowsRelease, UpdatesABoxAndWaitsFiveSeconds)
 {
     Road road = road_named("auto_programmed_box");
-    road.trace.erase(road.trace.size() - PAUSE5.size());  // the real program pauses instead of recording it
+    road.trace.erase(road.trace.size() - PAUSE5.size());  // it pauses instead of recording it
     double paused = expect_road(road, {WINE, EXE}, WINE_ENV, true);
     EXPECT_TRUE(paused >= 5.0 && paused < 6.9) << paused << " s: the end pause of 5 s, not 7";
 }
 
-// The console, read from outside by console_probe on a French PC (850, ANSI 1252) and a Russian one
-// (866, 1251). Under wine a console opens at 80x150 and 80x25; the null display driver allows 128x46.
+// The console, read from outside by console_probe on a French PC (850, ANSI 1252) and a Russian
+// one (866, 1251). Under wine a console opens at 80x150 and 80x25, and can grow to 128x46.
 TEST(WindowsConsole, ShowsTheAccentsAsLettersAndAWholeRunAndKeepsItsCodePage)
 {
     const std::string FRESH = " 80x150 80x25", FITTED = " 140x150 128x40";
@@ -94,13 +94,13 @@ TEST(WindowsConsole, ShowsTheAccentsAsLettersAndAWholeRunAndKeepsItsCodePage)
         std::string written = std::regex_replace(run.err, std::regex(R"(\\r\\n)"), "");
         EXPECT_EQ(written.find(R"(,L"ERREUR : Plusieurs periph\00e9riques)") != std::string::npos,
                   c.console != "file"s);
-        EXPECT_FALSE(std::regex_search(written, std::regex(R"(WriteConsoleW[^\n]*\\n)"))) << "a bare line feed";
+        EXPECT_FALSE(std::regex_search(written, std::regex(R"(WriteConsoleW[^\n]*\\n)"))) << "bare LF";
         std::string cp = c.code_page,
                     screen = c.console == "new"s || c.console == "large"s ? utf8(START + road.out) : "";
         EXPECT_EQ(run.out, crlf("before " + cp + FRESH + "\nduring " + cp + c.during + "\n" + screen + "after " + cp +
                                 (c.console == "shared"s ? FRESH : c.during) + "\n"));
         EXPECT_EQ(run.trace, windows_trace(road.trace));
-        if (c.console == "file"s)
-            EXPECT_EQ(read_file(file), crlf(START + road.out)) << "the exact bytes, in Windows-1252";
+        if (c.console == "file"s)  // the exact bytes, in Windows-1252
+            EXPECT_EQ(read_file(file), crlf(START + road.out));
     }
 }
