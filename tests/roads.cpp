@@ -206,6 +206,7 @@ std::string replaced(std::string text, const Env &changes)
 double expect_road(const Road &road, Args program, Env env, bool windows)
 {
     Scratch scratch;
+    env.insert(env.begin(), {"LC_ALL", "C.UTF-8"});  // text converted for a file would show
     env.push_back({"FTEMU_IMAGE", (windows ? "Z:" : "") + scratch.image()});
     std::string before = prepare(road.box, scratch, program, env);
     if (geteuid() == 0 && road.box == READ_ONLY_BOX) {
