@@ -21,8 +21,8 @@ fake_entry() {  # INTERPRETER FLAGS, with the preloaded library already built
   printf 'enabled\ninterpreter %s\nflags: %s\n' "$@" >binfmt/qemu-i386
 }
 in_namespace() {
-  WINE32_SHIM_DIR=$dir/shim unshare -rm sh -c 'mount --bind binfmt /proc/sys/fs/binfmt_misc && exec "$@"' sh "$@" 2>&1 &&
-    echo "status 0" || echo "status $?"
+  WINE32_SHIM_DIR=$dir/shim unshare -rm sh -c 'mount --bind binfmt /proc/sys/fs/binfmt_misc && exec "$@"' \
+    sh "$@" 2>&1 && echo "status 0" || echo "status $?"
 }
 setup_left() { in_namespace "$src/tools/wine32/setup"; cut -d: -f2,3,7,8 binfmt/register; head -n1 binfmt/qemu-i386; }
 

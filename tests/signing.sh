@@ -28,8 +28,8 @@ echo "the vendor's" >two/FTD2XX.dll
 
 build() {  # FOLDER [P12 PASSWORD_FILE]: configures and builds the zip, output in FOLDER.log
   local status=0
-  { cmake -S "$src" -B "$1" -DCHG_TESTS=OFF -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE="$src/cmake/mingw-i686.cmake" \
-      -DOSSLSIGNCODE="$dir/osslsigncode" -DCHG_SIGN_PKCS12="$dir/${2:-cert.p12}" \
+  { cmake -S "$src" -B "$1" -DCHG_TESTS=OFF -DCMAKE_BUILD_TYPE=Release -DOSSLSIGNCODE="$dir/osslsigncode" \
+      -DCMAKE_TOOLCHAIN_FILE="$src/cmake/mingw-i686.cmake" -DCHG_SIGN_PKCS12="$dir/${2:-cert.p12}" \
       -DCHG_SIGN_PASSWORD_FILE="$dir/${3:-password}" &&
       SOURCE_DATE_EPOCH=1234567890 cmake --build "$1" -j2 --verbose --target zip; } >"$1.log" 2>&1 || status=$?
   ! grep -q Sesame "$1.log" arguments || fail "a password shown by the build of $1"
