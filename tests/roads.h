@@ -1,5 +1,5 @@
-// The harness, which runs a built program as a process on the emulated box, and
-// the one table of the roads of a run, for the road test, the fault matrix and wine.
+// The harness, which runs a built program as a process on the emulated box and checks a road of the
+// table (road_table.h), for the road test, the fault matrix and wine.
 #ifndef ROADS_H
 #define ROADS_H
 
@@ -7,9 +7,8 @@
 
 #include <filesystem>
 
-#include "transcripts.h"
+#include "road_table.h"
 
-using Args = std::vector<std::string>;
 using Env = std::vector<std::pair<std::string, std::string>>;
 
 struct Outcome {
@@ -43,19 +42,6 @@ Outcome run_program(const Args &command, const Env &env, const Scratch &scratch,
 std::string output_of(const Args &command);  // of a command that must succeed, or it throws
 std::string read_file(const std::string &path);
 
-// CUT: a programming cut after the erase; CORRUPT: a bit of the image flipped.
-enum Box { FACTORY_BOX, BLANK_BOX, UPDATED_BOX, CUT_BOX, CORRUPT_BOX, READ_ONLY_BOX };
-
-struct Road {
-    std::string name;
-    Args args;
-    std::string env;    // the emulator's settings, NAME=value, split by spaces
-    std::string out;    // standard output after START, up to the dump
-    std::string dump;   // the record dumped at the end, if any
-    std::string trace;  // the library calls with their statuses, then the pause
-    Box box = FACTORY_BOX;
-    std::string err = "";  // {dir} stands for the test's folder
-};
 // By address: copying 900 roads would slow every start of the test program.
 class RoadTest : public testing::TestWithParam<const Road *> {};
 inline std::vector<const Road *> addresses(const std::vector<Road> &roads)
@@ -69,24 +55,6 @@ inline std::string road_name(const testing::TestParamInfo<const Road *> &info)
 {
     return info.param->name;
 }
-extern const std::vector<Road> ROADS;
-const Road &road_named(const std::string &name);
-
-// The trace: each library call with the status it returned, then the pause.
-inline std::string call(std::string c, unsigned s)
-{
-    return c + " -> " + std::to_string(s) + "\n";
-}
-inline auto count = [](unsigned s) { return call("FT_ListDevices 0x80000000", s); };
-inline auto list = [](unsigned s) { return call("FT_ListDevices 0x20000004", s); };
-inline auto probe = [](unsigned s) { return call("FT_EE_Read null", s); };
-inline auto readback = [](unsigned s) { return call("FT_EE_Read buffers", s); };
-inline auto erase = [](unsigned s) { return call("FT_EraseEE", s); };
-inline auto program = [](unsigned s) { return call("FT_EE_Program buffers, null serial", s); };
-static const std::string LIST = count(0) + list(0), OPEN = call("FT_Open 0", 0), CLOSE = call("FT_Close", 0),
-                         CLOSE_NULL = call("FT_Close null", 1), PAUSE5 = "pause 5\n";
-// The 7-second roads leave stdout to the process's end to flush (seen on Linux).
-static const std::string UNFLUSHED = " with output not flushed", PAUSE7 = "pause 7" + UNFLUSHED + "\n";
 
 // Runs the road with the program, from the box the road starts on, and checks all it left. windows: the
 // 32-bit Windows program, with CR LF line ends and 4-byte pointers. Returns the seconds from the trace's
