@@ -14,7 +14,7 @@ const char *call_name(EmuCall call)
     return CALL_NAMES[call];
 }
 
-enum Variable { VAR_DEVICES, VAR_EEPROM, VAR_STRINGS, VAR_FAIL, VAR_COUNT };
+enum Variable { VAR_SETTINGS, VAR_DEVICES, VAR_EEPROM, VAR_STRINGS, VAR_FAIL, VAR_COUNT };
 // The value last reported for each variable, so that a broken setting is
 // reported once and not at every call.
 static char reported[VAR_COUNT][64];
@@ -28,9 +28,41 @@ static bool complain(Variable var, const char *name, const char *value, const ch
     return false;
 }
 
-// Set and not empty.
+// The file FTEMU_SETTINGS names, read anew at every call: NAME=value lines that
+// stand before the environment, so that a test can unplug the box or plug in
+// another device while a program runs. Its lines, each ended by a zero.
+static char file_settings[4096];
+static const char *end_of_file_settings = file_settings;
+
+static bool read_settings_file(void)
+{
+    end_of_file_settings = file_settings;
+    const char *path = getenv("FTEMU_SETTINGS");
+    if (!path || !*path)
+        return true;
+    FILE *file = fopen(path, "rb");
+    size_t length = file ? fread(file_settings, 1, sizeof file_settings, file) : 0;
+    bool whole = file && !ferror(file) && length < sizeof file_settings;
+    if (file)
+        fclose(file);
+    if (!whole)
+        return complain(VAR_SETTINGS, "FTEMU_SETTINGS", path,
+                        "expected a readable file of NAME=value lines, under 4 KiB");
+    file_settings[length] = '\0';
+    for (size_t i = 0; i < length; i++)
+        if (file_settings[i] == '\n' || file_settings[i] == '\r')
+            file_settings[i] = '\0';
+    end_of_file_settings = file_settings + length;
+    return true;
+}
+
+// Set and not empty: in the settings file first, then in the environment.
 static const char *setting(const char *name)
 {
+    size_t length = strlen(name);
+    for (const char *line = file_settings; line < end_of_file_settings; line += strlen(line) + 1)
+        if (strncmp(line, name, length) == 0 && line[length] == '=')
+            return line[length + 1] ? line + length + 1 : NULL;
     const char *value = getenv(name);
     return value && *value ? value : NULL;
 }
@@ -102,7 +134,7 @@ static bool read_faults(Settings *s)
 
 bool read_settings(Settings *s)
 {
-    bool ok = true;
+    bool ok = read_settings_file();
 
     s->devices = 1;
     const char *devices = setting("FTEMU_DEVICES");
