@@ -1,18 +1,19 @@
-# Signs EXE in place for the zip: cmake -DOSSLSIGNCODE=... -DEXE=... -DZIP=...
+# Signs EXE in place for the zips: cmake -DOSSLSIGNCODE=... -DEXE=... -DZIP=a.zip;b.zip
 # -DPKCS12=... -DPASSWORD_FILE=... -DTIMESTAMP_URL=[url] -DSOURCE_DIR=...
 # -DSTAMP=... -P sign.cmake, run by the zip target before zip.cmake.
 # Authenticode with SHA-256, signed at the release's time (release_time.cmake),
 # so that two builds of one commit give the same bytes. osslsigncode reads the
 # password from its file: it is on no command line and in no output.
-# The zip goes first, so a failed or interrupted signing leaves none. STAMP
+# The zips that hold EXE go first, so a failed or interrupted signing leaves none. STAMP
 # records the hash of the signed exe and what signed it: a build that did not
 # link the exe again signs nothing. An exe signed otherwise (another certificate
 # or time) gets the new signature in place of the old one, never beside it.
 file(REMOVE ${ZIP})
+get_filename_component(name ${EXE} NAME)
 foreach(file PKCS12 PASSWORD_FILE)
   if(NOT EXISTS "${${file}}" OR IS_DIRECTORY "${${file}}")
     # One line each: the leading space keeps CMake from wrapping it.
-    message(FATAL_ERROR " chg_4917.exe cannot be signed: there is no file ${${file}} (CHG_SIGN_${file})")
+    message(FATAL_ERROR " ${name} cannot be signed: there is no file ${${file}} (CHG_SIGN_${file})")
   endif()
 endforeach()
 include(${CMAKE_CURRENT_LIST_DIR}/release_time.cmake)
@@ -36,13 +37,13 @@ execute_process(COMMAND ${OSSLSIGNCODE} sign -pkcs12 ${PKCS12} -readpass ${PASSW
 if(failed)
   file(REMOVE ${EXE}.signed)
   if(log MATCHES "Wrong password")
-    message(FATAL_ERROR " chg_4917.exe cannot be signed: the password in ${PASSWORD_FILE} does not open ${PKCS12}")
+    message(FATAL_ERROR " ${name} cannot be signed: the password in ${PASSWORD_FILE} does not open ${PKCS12}")
   endif()
   string(REGEX REPLACE "\n.*" "" log "${log}")
-  message(FATAL_ERROR " chg_4917.exe cannot be signed: osslsigncode says: ${log}")
+  message(FATAL_ERROR " ${name} cannot be signed: osslsigncode says: ${log}")
 endif()
 execute_process(COMMAND chmod --reference=${EXE} ${EXE}.signed COMMAND_ERROR_IS_FATAL ANY)  # the link's permissions
 file(RENAME ${EXE}.signed ${EXE})
 file(SHA256 ${EXE} exe)
 file(WRITE ${STAMP} "${exe} ${signed_with}")
-message(STATUS "chg_4917.exe signed with ${PKCS12}")
+message(STATUS "${name} signed with ${PKCS12}")

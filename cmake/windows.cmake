@@ -1,6 +1,7 @@
 # The Windows program: its import library, its console, its version resource
 # and manifest, a stripped reproducible link, and the zip for the technicians,
-# with the exe signed first where a certificate is given (signing.cmake).
+# with the exe signed first where a certificate is given (signing.cmake); then
+# the acceptance kit (recette/).
 
 # The program links to the vendor's FTD2XX.dll through an import library made
 # from our own list of the six calls. dlltool -k drops the stdcall
@@ -43,15 +44,20 @@ endforeach()
 target_link_options(chg_4917 PRIVATE ${CHG_WINDOWS_LINK})
 
 # The zip for the technicians: the program and its note, with CR LF line ends
-# and the version filled in; never the emulated library.
+# and the version filled in; never the emulated library. The exe is signed
+# first, given a certificate; both zips that hold it are removed before.
 find_program(ZIP_PROGRAM zip REQUIRED)
 configure_file(${PROJECT_SOURCE_DIR}/packaging/LISEZMOI.txt ${CMAKE_BINARY_DIR}/LISEZMOI.txt
                @ONLY NEWLINE_STYLE WIN32)
 set(CHG_ZIP ${CMAKE_BINARY_DIR}/chg_4917-${PROJECT_VERSION}-win32.zip)
-include(${PROJECT_SOURCE_DIR}/cmake/signing.cmake)  # CHG_SIGN: signs the exe first, given a certificate
+set(CHG_RECETTE_ZIP ${CMAKE_BINARY_DIR}/chg_4917-${PROJECT_VERSION}-win32-recette.zip)
+include(${PROJECT_SOURCE_DIR}/cmake/signing.cmake)
+chg_sign(CHG_SIGN chg_4917 "${CHG_ZIP};${CHG_RECETTE_ZIP}")
 add_custom_target(zip ALL ${CHG_SIGN} COMMAND ${CMAKE_COMMAND} -DZIP_PROGRAM=${ZIP_PROGRAM} -DZIP=${CHG_ZIP}
                                   -DSOURCE_DIR=${PROJECT_SOURCE_DIR}
                                   "-DFILES=$<TARGET_FILE:chg_4917>;${CMAKE_BINARY_DIR}/LISEZMOI.txt"
                                   -P ${PROJECT_SOURCE_DIR}/cmake/zip.cmake
                   WORKING_DIRECTORY ${CMAKE_BINARY_DIR} VERBATIM)
 add_dependencies(zip chg_4917)
+
+add_subdirectory(${PROJECT_SOURCE_DIR}/recette)  # the acceptance kit and its zip

@@ -1,0 +1,62 @@
+// The acceptance kit, recette.exe: runs the chg_4917.exe beside it, step by step, on the one real
+// box plugged in, with the vendor's FTD2XX.dll; compares each run with the road that the tests
+// predict for the box's state; writes a report. All text in the kit is UTF-8.
+#ifndef RECETTE_H
+#define RECETTE_H
+
+#include <string>
+#include <vector>
+
+#include "../tests/road_table.h"
+
+// Text: the console gets characters, a file or a pipe UTF-8 bytes.
+std::string utf8(const std::wstring &text);
+std::wstring wide(const std::string &text);
+std::string from_windows_1252(const std::string &bytes);
+std::string crlf(const std::string &text);
+void say(const std::string &text);
+// Prints the prompt as a line of its own, starting with "> ", and reads one line of standard input
+// without its line end and outer spaces; false at the end of standard input.
+bool ask(const std::string &prompt, std::string *answer);
+
+// Files, read without running them, and the PC.
+std::wstring own_folder(void);
+// The FTD2XX.dll that Windows loads for a program of folder, as that program sees it (for a 32-bit
+// program, SysWOW64 in place of the system folder), or "" where there is none.
+std::wstring library_for(const std::wstring &folder);
+std::string file_version(const std::wstring &path);  // "1.2.3.4, description, company", or "aucune"
+int program_bits(const std::wstring &path);          // 32 or 64; 0 when not a Windows program file
+std::string sha256_of(const std::wstring &path);     // 64 hexadecimal digits, or "" where unreadable
+std::string windows_version(void);
+std::string without_user(const std::wstring &path);  // the user's profile folder as %USERPROFILE%
+
+// One run of chg_4917.exe: its output (standard output and error) byte for byte, its exit status
+// and its duration. A run longer than RUN_LIMIT seconds is killed. In a console of its own, as a
+// double-click opens it, the output goes to that console and is not captured.
+#define RUN_LIMIT 30
+struct Run {
+    bool started, killed;
+    unsigned long status;
+    double seconds;
+    std::string out;
+};
+Run run_program(const std::wstring &exe, const Args &args, bool own_console);
+
+enum Verdict { CONFORME, DIFFERENT, ECHEC, NON_TESTE };
+struct Difference {
+    size_t line;                // from 1
+    std::string expected, got;  // Windows-1252 bytes, line ends included
+};
+struct Judged {
+    Verdict verdict;
+    std::string why;  // for an échec, or an answer missing
+    std::vector<Difference> differences;
+};
+const char *verdict_name(Verdict verdict);
+// Compares a run with the road's transcript and record. As found, the box's own identity, ids and
+// settings are left out; the string pointers and the extension fields always are.
+Judged judge(const Run &run, const Road &road, bool as_found);
+// A run in a console of its own, judged by the tester: 1 yes, 0 no, -1 no answer.
+Judged judge_by_eye(const Run &run, int accents_right, int closed_after_5_s);
+
+#endif
