@@ -12,7 +12,7 @@ add_custom_command(OUTPUT ${FTD2XX_IMPORT}
                    COMMAND ${DLLTOOL} -k -m i386 -d ${PROJECT_SOURCE_DIR}/cmake/ftd2xx.def
                            --dllname FTD2XX.dll -l ${FTD2XX_IMPORT}
                    DEPENDS ${PROJECT_SOURCE_DIR}/cmake/ftd2xx.def
-                   COMMENT "Import library for FTD2XX.dll")
+                   COMMENT "Import library for FTD2XX.dll" VERBATIM)
 add_custom_target(ftd2xx_import_library DEPENDS ${FTD2XX_IMPORT})
 add_library(ftd2xx_import STATIC IMPORTED GLOBAL)
 set_target_properties(ftd2xx_import PROPERTIES IMPORTED_LOCATION ${FTD2XX_IMPORT})
@@ -29,7 +29,7 @@ configure_file(${PROJECT_SOURCE_DIR}/src/chg_4917.rc.in ${CMAKE_BINARY_DIR}/chg_
 add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/chg_4917_rc.o
                    COMMAND ${CMAKE_RC_COMPILER} -O coff -i ${CMAKE_BINARY_DIR}/chg_4917.rc
                            -o ${CMAKE_BINARY_DIR}/chg_4917_rc.o
-                   DEPENDS ${CMAKE_BINARY_DIR}/chg_4917.rc ${PROJECT_SOURCE_DIR}/src/chg_4917.manifest)
+                   DEPENDS ${CMAKE_BINARY_DIR}/chg_4917.rc ${PROJECT_SOURCE_DIR}/src/chg_4917.manifest VERBATIM)
 target_sources(chg_4917 PRIVATE ${CMAKE_BINARY_DIR}/chg_4917_rc.o)
 
 # Nothing beside the exe but FTD2XX.dll and the system's own DLLs. No link

@@ -22,7 +22,7 @@ std::string read_file(const std::string &path)
     return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
 }
 
-static std::string shell_word(const std::string &word)
+std::string shell_word(const std::string &word)
 {
     std::string out = "'";
     for (char c : word)

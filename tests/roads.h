@@ -39,7 +39,8 @@ struct Scratch {
 // killed with every process it started, and fails the test.
 Outcome run_program(const Args &command, const Env &env, const Scratch &scratch, const std::string &drive = "",
                     double seconds = 30);
-std::string output_of(const Args &command);  // of a command that must succeed, or it throws
+std::string output_of(const Args &command);       // of a command that must succeed, or it throws
+std::string shell_word(const std::string &word);  // word, quoted for a POSIX shell
 std::string read_file(const std::string &path);
 
 // By address: copying 900 roads would slow every start of the test program.

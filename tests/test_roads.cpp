@@ -25,7 +25,8 @@ TEST(Terminal, ShowsTheAccentsInTheCharacterSetOfItsLocaleAndTheRealPause)
         Scratch scratch;
         Env env = {{"FTEMU_DEVICES", "2"}, {"LC_ALL", real ? "C.UTF-8" : "C"}};
         auto start = std::chrono::steady_clock::now();
-        Outcome run = run_program({"script", "--quiet", "--return", "--command", program, "/dev/null"}, env, scratch);
+        Outcome run =
+            run_program({"script", "--quiet", "--return", "--command", shell_word(program), "/dev/null"}, env, scratch);
         double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         EXPECT_EQ(run.out, crlf(START + (real ? utf8(road.out) : road.out))) << program;
         EXPECT_EQ(run.trace + (real ? PAUSE5 : ""), road.trace) << program;
