@@ -66,8 +66,7 @@ setup: registered $entry: i386 programs run through /usr/bin/qemu-i386-static
 status 0
 qemu-i386:M:/usr/bin/qemu-i386-static:F
 -1" ;;
-# Root's build folders in a checkout whose path has a space and a quote: the rm each script prints, parsed by a
-# shell, names its own.
+# Root's build folders at a path with a space and a quote: the rm each script prints, parsed by a shell, names its own.
 rm_command_safe_to_paste)
   [ "$(id -u)" = 0 ] || skip "needs root, to own a build folder as another user"
   work="$dir/it's my work"

@@ -10,9 +10,8 @@
 using namespace std::string_literals;
 static const std::string EXE = WINDOWS_BUILD "/chg_4917.exe",
                          ZIP = WINDOWS_BUILD "/chg_4917-" PROJECT_VERSION "-win32.zip";
-// As on a French PC, finding the emulated FTD2XX.dll through WINEPATH (CHG_WINE quiets wine). The exes run
-// from copies in a scratch folder: wine, like Windows, loads a DLL beside the exe before any on WINEPATH, and
-// build-win/ may hold the vendor's.
+// As on a French PC, finding the emulated FTD2XX.dll through WINEPATH (CHG_WINE quiets wine), from
+// copies of the exes: wine loads a DLL beside the exe first, and build-win/ may hold the vendor's.
 static const Env WINE_ENV = {
     {"WINEPREFIX", WINE_PREFIX}, {"LC_ALL", "fr_FR.UTF-8"}, {"WINEPATH", "Z:" WINDOWS_BUILD "/emulator"}};
 
