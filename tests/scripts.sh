@@ -66,17 +66,19 @@ setup: registered $entry: i386 programs run through /usr/bin/qemu-i386-static
 status 0
 qemu-i386:M:/usr/bin/qemu-i386-static:F
 -1" ;;
-# Root's build folder in a checkout whose path has a space and a quote: the printed rm, parsed by a shell, names it.
+# Root's build folders at a path with a space and a quote: the rm each script prints, parsed by a shell, names its own.
 rm_command_safe_to_paste)
   [ "$(id -u)" = 0 ] || skip "needs root, to own a build folder as another user"
   work="$dir/it's my work"
   chmod 755 .
-  mkdir "$work" "$work/build-win"
-  cp -r "$src/run-tests" "$src/tools" "$work"
-  touch "$work/build-win/x"
-  status=0
-  setpriv --reuid 65534 --regid 65534 --clear-groups env HOME=/ "$work/run-tests" >out 2>&1 || status=$?
-  eval "set -- $(grep '^  sudo rm' out)"
-  printf '%s\n' "status $status" "${@#"$dir"}" | expect $'status 1\nsudo\nrm\n-rf\n/it\'s my work/build-win' ;;
+  mkdir "$work" "$work/build-win" "$work/build"
+  cp -r "$src/run-tests" "$src/run-on-emulator" "$src/tools" "$work"
+  touch "$work/build-win/x" "$work/build/x"
+  for script in run-tests run-on-emulator; do
+    status=0
+    setpriv --reuid 65534 --regid 65534 --clear-groups env HOME=/ "$work/$script" >out 2>&1 || status=$?
+    eval "set -- $(grep '^  sudo rm' out)"
+    printf '%s\n' "status $status" "${@#"$dir"}"
+  done | expect $'status 1\nsudo\nrm\n-rf\n/it\'s my work/build-win\nstatus 1\nsudo\nrm\n-rf\n/it\'s my work/build' ;;
 *) echo "scripts.sh: no case $1" >&2; exit 2 ;;
 esac
