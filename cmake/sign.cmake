@@ -1,10 +1,10 @@
-# Signs EXE in place for the zips: cmake -DOSSLSIGNCODE=... -DEXE=... -DZIP=a.zip;b.zip
+# Signs EXE in place for the zip: cmake -DOSSLSIGNCODE=... -DEXE=... -DZIP=...
 # -DPKCS12=... -DPASSWORD_FILE=... -DTIMESTAMP_URL=[url] -DSOURCE_DIR=...
-# -DSTAMP=... -P sign.cmake, run by the zip target before zip.cmake.
+# -DSTAMP=... -P sign.cmake, run by a zip target before zip.cmake.
 # Authenticode with SHA-256, signed at the release's time (release_time.cmake),
 # so that two builds of one commit give the same bytes. osslsigncode reads the
 # password from its file: it is on no command line and in no output.
-# The zips that hold EXE go first, so a failed or interrupted signing leaves none. STAMP
+# The zip goes first, so a failed or interrupted signing leaves none. STAMP
 # records the hash of the signed exe and what signed it: a build that did not
 # link the exe again signs nothing. An exe signed otherwise (another certificate
 # or time) gets the new signature in place of the old one, never beside it.

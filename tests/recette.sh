@@ -21,7 +21,8 @@ fail() { echo "FAIL: $*"; cat "$dir/out"; exit 1; }
 # input ends after the last answer. Sets status and verdicts, the verdict column of the kit's table.
 kit() {
   local line answer pid
-  coproc KIT { cd "$dir" && exec env LC_ALL=fr_FR.UTF-8 "$wine" recette.exe 2>&1; }  # as on a French PC
+  # As on a French PC. Wine's own messages go to a file: the services it may start keep them open.
+  coproc KIT { cd "$dir" && exec env LC_ALL=fr_FR.UTF-8 "$wine" recette.exe 2>>"$dir/err"; }
   pid=$KIT_PID
   exec 3<&"${KIT[0]}" 4>&"${KIT[1]}"
   eval "exec ${KIT[0]}<&- ${KIT[1]}>&-"  # only 3 and 4 stay open, so that closing 4 ends the kit's input

@@ -9,7 +9,8 @@
 
 using namespace std::string_literals;
 static const std::string EXE = WINDOWS_BUILD "/chg_4917.exe",
-                         ZIP = WINDOWS_BUILD "/chg_4917-" PROJECT_VERSION "-win32.zip";
+                         ZIP = WINDOWS_BUILD "/chg_4917-" PROJECT_VERSION "-win32.zip",
+                         RECETTE_ZIP = WINDOWS_BUILD "/chg_4917-" PROJECT_VERSION "-win32-recette.zip";
 // As on a French PC, finding the emulated FTD2XX.dll through WINEPATH (CHG_WINE quiets wine), from
 // copies of the exes: wine loads a DLL beside the exe first, and build-win/ may hold the vendor's.
 static const Env WINE_ENV = {
@@ -21,7 +22,8 @@ static std::string shell(const std::string &command)
     return output_of({"bash", "-o", "pipefail", "-c", command});
 }
 
-// The exe's imports, version, manifest and sections; the zip holds it and the note only.
+// The exe's imports, version, manifest and sections; each zip holds it, its note, and nothing of the
+// emulator: the technicians' zip, and the kit's with the kit.
 TEST(WindowsPackage, HoldsTheProgramThatSaysWhatItIsAndItsNoteAndNothingOfTheEmulator)
 {
     // An import is a line that starts with its address and ends with its name. The accents go to
@@ -45,13 +47,20 @@ TEST(WindowsPackage, HoldsTheProgramThatSaysWhatItIsAndItsNoteAndNothingOfTheEmu
     EXPECT_TRUE(std::regex_search(rc, level, std::regex("<requestedExecutionLevellevel=\"\"(\\w+)\"\"")));
     EXPECT_EQ(level[1], "asInvoker");
     EXPECT_EQ(output_of({OBJDUMP, "-h", EXE}).find("debug"), std::string::npos);
-    EXPECT_EQ(shell("unzip -Z1 " + shell_word(ZIP) + " | sort"), "LISEZMOI.txt\nchg_4917.exe\n");
-    EXPECT_EQ(output_of({"unzip", "-p", ZIP, "chg_4917.exe"}), read_file(EXE));
-    std::string note = output_of({"unzip", "-p", ZIP, "LISEZMOI.txt"});
-    EXPECT_EQ(crlf(replaced(note, {{"\r", ""}})), note) << "CR LF line ends only";
-    EXPECT_EQ(note.substr(0, note.find('\r')),
-              "\xef\xbb\xbf"
-              "chg_4917 " PROJECT_VERSION " - mise \xc3\xa0 jour du type du coffret 4917");
+    // Each zip: its files, the very exe, and its note in UTF-8 with a BOM and CR LF line ends.
+    const std::string notes[][3] = {
+        {RECETTE_ZIP, "RECETTE.txt\nchg_4917.exe\nrecette.exe\n", "recette sur un PC et un coffret r\xc3\xa9" "els"},
+        {ZIP, "LISEZMOI.txt\nchg_4917.exe\n", "mise \xc3\xa0 jour du type du coffret 4917"}};
+    std::string note, bom = "\xef\xbb\xbf";
+    for (const auto &[zip, files, title] : notes) {
+        EXPECT_EQ(shell("unzip -Z1 " + shell_word(zip) + " | LC_ALL=C sort"), files);
+        EXPECT_EQ(output_of({"unzip", "-p", zip, "chg_4917.exe"}), read_file(EXE));
+        note = output_of({"unzip", "-p", zip, files.substr(0, files.find('\n'))});
+        EXPECT_EQ(crlf(replaced(note, {{"\r", ""}})), note) << "CR LF line ends only";
+        EXPECT_EQ(note.substr(0, note.find('\r')), bom + "chg_4917 " PROJECT_VERSION " - " + title);
+    }
+    // Where a maintainer puts the vendor's DLL, the build never puts ours.
+    EXPECT_NE(read_file(WINDOWS_BUILD "/FTD2XX.dll"), read_file(WINDOWS_BUILD "/emulator/FTD2XX.dll"));
     for (std::string message : {NO_BOX, SEVERAL_BOXES, UNREADABLE, ABSENT, ERASE_FAILED, UPDATED, WRITE_VID}) {
         std::string quote = "\"" + utf8(message.substr(0, message.find('\n'))) + "\"";
         EXPECT_NE(note.find(quote), std::string::npos) << quote;
