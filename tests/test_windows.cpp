@@ -49,7 +49,9 @@ TEST(WindowsPackage, HoldsTheProgramThatSaysWhatItIsAndItsNoteAndNothingOfTheEmu
     EXPECT_EQ(output_of({OBJDUMP, "-h", EXE}).find("debug"), std::string::npos);
     // Each zip: its files, the very exe, and its note in UTF-8 with a BOM and CR LF line ends.
     const std::string notes[][3] = {
-        {RECETTE_ZIP, "RECETTE.txt\nchg_4917.exe\nrecette.exe\n", "recette sur un PC et un coffret r\xc3\xa9" "els"},
+        {RECETTE_ZIP, "RECETTE.txt\nchg_4917.exe\nrecette.exe\n",
+         "recette sur un PC et un coffret r\xc3\xa9"
+         "els"},
         {ZIP, "LISEZMOI.txt\nchg_4917.exe\n", "mise \xc3\xa0 jour du type du coffret 4917"}};
     std::string note, bom = "\xef\xbb\xbf";
     for (const auto &[zip, files, title] : notes) {
