@@ -40,7 +40,7 @@ static const char *const INSTRUCTIONS[] = {
     "",
     "Débranchez le coffret : aucun périphérique à cette puce USB ne doit rester branché.",
     "Branchez le coffret et un second périphérique qui utilise la même puce USB.",
-    "Laissez les deux branchés. chg_4917.exe va s'ouvrir dans une fenêtre à lui, comme par un "
+    "Laissez les deux branchés. chg_4917.exe va s'ouvrir dans une fenêtre à lui, comme par un "  // NOLINT: one text
     "double-clic : lisez son message, puis attendez que la fenêtre se ferme.",
     "Débranchez le second périphérique : ne laissez branché que le coffret.",
     "",

@@ -61,14 +61,11 @@ bool ask(const std::string &prompt, std::string *answer)
 {
     say("> " + prompt + "\n");
     answer->clear();
-    char piece[256];
-    while (fgets(piece, sizeof piece, stdin)) {
-        *answer += piece;
-        if (answer->back() == '\n')
-            break;
-    }
-    if (answer->empty())
+    int c = getchar();
+    if (c == EOF)
         return false;
+    for (; c != EOF && c != '\n'; c = getchar())
+        *answer += (char)c;
     size_t first = answer->find_first_not_of(" \t\r\n"), last = answer->find_last_not_of(" \t\r\n");
     *answer = first == std::string::npos ? "" : answer->substr(first, last - first + 1);
     return true;

@@ -28,7 +28,7 @@ extern const std::vector<Road> ROADS;
 const Road &road_named(const std::string &name);
 
 // The trace: each library call with the status it returned, then the pause.
-inline std::string call(std::string c, unsigned s)
+inline std::string call(const std::string &c, unsigned s)
 {
     return c + " -> " + std::to_string(s) + "\n";
 }
