@@ -203,13 +203,13 @@ static std::string today(void)
     return text;
 }
 
-int main(void)
+static int recette(void)
 {
     std::wstring folder = own_folder(), exe = folder + L"\\chg_4917.exe";
     say("Recette de chg_4917 " PROJECT_VERSION "\n\n");
     if (program_bits(exe) != 32) {
         say("chg_4917.exe manque à côté de recette.exe, dans " + utf8(folder) +
-            ". Décompressez tout le paquet de la recette dans un même dossier.\n");
+            ", ou n'est pas un programme 32 bits. Décompressez tout le paquet de la recette dans un même dossier.\n");
         return 2;
     }
     std::wstring dll = library_for(folder);
@@ -261,4 +261,11 @@ int main(void)
     }
     say("Rapport : " + utf8(written) + "\nEnvoyez ce fichier à qui vous a fourni la recette.\n");
     return worst == CONFORME ? 0 : 1;
+}
+
+int main(void)
+{
+    int status = recette();
+    keep_window_open();
+    return status;
 }

@@ -18,6 +18,7 @@ void say(const std::string &text);
 // Prints the prompt as a line of its own, starting with "> ", and reads one line of standard input
 // without its line end and outer spaces; false at the end of standard input.
 bool ask(const std::string &prompt, std::string *answer);
+void keep_window_open(void);
 
 // Files, read without running them, and the PC.
 std::wstring own_folder(void);

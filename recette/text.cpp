@@ -1,6 +1,8 @@
 #include <stdio.h>
 #include <windows.h>
 
+#include <algorithm>
+
 #include "recette.h"
 
 std::string utf8(const std::wstring &text)
@@ -42,14 +44,33 @@ std::string crlf(const std::string &text)
     return out;
 }
 
+// Each line cut at its last space before width characters, so that a console never cuts a word.
+static std::wstring wrapped(const std::wstring &text, size_t width)
+{
+    std::wstring out;
+    for (size_t at = 0; at < text.size();) {
+        size_t end = std::min(text.find(L'\n', at), text.size());
+        size_t space = end - at > width ? text.rfind(L' ', at + width) : std::wstring::npos;
+        if (space != std::wstring::npos && space > at)
+            end = space;
+        out += text.substr(at, end - at) + (end < text.size() ? L"\n" : L"");
+        at = end + 1;
+    }
+    return out;
+}
+
 // A console gets the characters through its Unicode interface, whatever its code page, which
-// stays as it was; a file or a pipe gets UTF-8, with CR LF line ends from stdio.
+// stays as it was, each line fitted to its width; a file or a pipe gets UTF-8, with CR LF line
+// ends from stdio.
 void say(const std::string &text)
 {
     HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
     DWORD mode, written;
-    if (GetConsoleMode(out, &mode)) {
-        std::wstring characters = wide(crlf(text));
+    CONSOLE_SCREEN_BUFFER_INFO info;
+    if (GetConsoleMode(out, &mode) && GetConsoleScreenBufferInfo(out, &info)) {
+        std::wstring characters = wrapped(wide(text), info.dwSize.X > 1 ? (size_t)info.dwSize.X - 1 : 79);
+        for (size_t at = 0; (at = characters.find(L'\n', at)) != std::wstring::npos; at += 2)
+            characters.insert(at, 1, L'\r');
         WriteConsoleW(out, characters.data(), (DWORD)characters.size(), &written, NULL);
     } else {
         fwrite(text.data(), 1, text.size(), stdout);
@@ -69,4 +90,14 @@ bool ask(const std::string &prompt, std::string *answer)
     size_t first = answer->find_first_not_of(" \t\r\n"), last = answer->find_last_not_of(" \t\r\n");
     *answer = first == std::string::npos ? "" : answer->substr(first, last - first + 1);
     return true;
+}
+
+// A console of the kit's own, as a double-click opens it, closes when the kit ends: it waits for
+// Enter first, so that the tester reads the end.
+void keep_window_open(void)
+{
+    DWORD mode, processes[2];
+    std::string ignored;
+    if (GetConsoleMode(GetStdHandle(STD_INPUT_HANDLE), &mode) && GetConsoleProcessList(processes, 2) == 1)
+        ask("Entrée : fermer la fenêtre", &ignored);
 }
