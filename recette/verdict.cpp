@@ -101,23 +101,31 @@ static std::string failure(const Run &run)
                         : "";
 }
 
-Judged judge(const Run &run, const Road &road, bool as_found)
+// The text, then the dump, each line against the line of the same rank: a line missing from the
+// text does not shift the dump. Numbered as in the run's output.
+static void compare(const std::vector<std::string> &expected, const std::vector<std::string> &got, size_t first,
+                    bool as_found, std::vector<Difference> *differences)
 {
-    size_t dump_at = std::min(run.out.find("0x000000: "), run.out.size());
-    std::vector<std::string> got = lines_of(run.out.substr(0, dump_at)), expected = lines_of(crlf(START + road.out)),
-                             got_dump = lines_of(run.out.substr(dump_at));
-    if (!road.dump.empty()) {
-        std::string record = expected_record(road, dumped_bytes(got_dump), as_found);
-        for (size_t from = 0; from < record.size(); from += 32)
-            expected.push_back(dump_line(record, from));
-    }
-    got.insert(got.end(), got_dump.begin(), got_dump.end());
-    Judged judged = {CONFORME, failure(run), {}};
     for (size_t i = 0; i < std::max(expected.size(), got.size()); i++) {
         std::string e = i < expected.size() ? expected[i] : "", g = i < got.size() ? got[i] : "";
         if (e != g && !(as_found && same_but_the_value(e, g)))
-            judged.differences.push_back({i + 1, e, g});
+            differences->push_back({first + i, e, g});
     }
+}
+
+Judged judge(const Run &run, const Road &road, bool as_found)
+{
+    size_t dump_at = std::min(run.out.find("0x000000: "), run.out.size());
+    std::vector<std::string> got = lines_of(run.out.substr(0, dump_at)), got_dump = lines_of(run.out.substr(dump_at)),
+                             expected_dump;
+    if (!road.dump.empty()) {
+        std::string record = expected_record(road, dumped_bytes(got_dump), as_found);
+        for (size_t from = 0; from < record.size(); from += 32)
+            expected_dump.push_back(dump_line(record, from));
+    }
+    Judged judged = {CONFORME, failure(run), {}};
+    compare(lines_of(crlf(START + road.out)), got, 1, as_found, &judged.differences);
+    compare(expected_dump, got_dump, got.size() + 1, as_found, &judged.differences);
     // The lines that say how the box ends: written, read back, erased.
     for (const std::string &end : {UPDATED, MEMORY_IDENTITY, ERASED})
         if (judged.why.empty() && road.out.find(end) != std::string::npos &&
