@@ -81,5 +81,11 @@ no_library)
   kit
   grep -q "^FTD2XX.dll est introuvable" "$dir/out" || fail "no word of the missing FTD2XX.dll"
   [ "$status" = 2 ] && [ ! -e "$dir/pauses" ] && ! ls "$dir"/recette-*.txt 2>/dev/null || fail "it went on" ;;
+# A 64-bit FTD2XX.dll beside the program comes before the one on the path: the kit names it and stops.
+library_64_bit)
+  { printf 'MZ%058d\x40\0\0\0PE\0\0\x64\x86' 0; head -c 64 /dev/zero; } >"$dir/FTD2XX.dll"
+  kit
+  grep -q "^Le FTD2XX.dll que Windows chargerait, Z:.*\\FTD2XX.dll, est la version 64 bits" "$dir/out" &&
+    [ "$status" = 2 ] && [ ! -e "$dir/pauses" ] || fail "status $status" ;;
 *) echo "recette.sh: no case $4" >&2; exit 2 ;;
 esac
