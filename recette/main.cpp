@@ -113,11 +113,8 @@ static void report_step(size_t number, const Step &step, const Road &road, const
               "\n";
     if (step.hands != OWN_CONSOLE) {
         report += "  Sortie :\n";
-        for (size_t at = 0; at < run.out.size();) {
-            size_t end = std::min(run.out.find('\n', at), run.out.size() - 1) + 1;
-            report += "    | " + shown(run.out.substr(at, end - at)) + "\n";
-            at = end;
-        }
+        for (const std::string &line : lines_of(run.out))
+            report += "    | " + shown(line) + "\n";
     }
     for (const Difference &d : judged.differences)
         report += "  Ligne " + std::to_string(d.line) + ", attendue : " + shown(d.expected) + "\n  Ligne " +

@@ -14,6 +14,7 @@ std::string utf8(const std::wstring &text);
 std::wstring wide(const std::string &text);
 std::string from_windows_1252(const std::string &bytes);
 std::string crlf(const std::string &text);
+std::vector<std::string> lines_of(const std::string &text);  // each with its line end
 void say(const std::string &text);
 // Prints the prompt as a line of its own, starting with "> ", and reads one line of standard input
 // without its line end and outer spaces; false at the end of standard input.

@@ -33,6 +33,17 @@ std::string from_windows_1252(const std::string &bytes)
     return utf8(to_wide(1252, bytes));
 }
 
+std::vector<std::string> lines_of(const std::string &text)
+{
+    std::vector<std::string> lines;
+    for (size_t at = 0; at < text.size();) {
+        size_t end = std::min(text.find('\n', at), text.size() - 1) + 1;
+        lines.push_back(text.substr(at, end - at));
+        at = end;
+    }
+    return lines;
+}
+
 std::string crlf(const std::string &text)
 {
     std::string out;

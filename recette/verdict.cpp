@@ -25,18 +25,6 @@ static bool compared(size_t at, bool as_found)
     return at < RECORD_HEADER || (!as_found && at < EXTENSION_AT && (at < POINTERS_AT || at >= POINTERS_END));
 }
 
-// Each line with its line end.
-static std::vector<std::string> lines_of(const std::string &text)
-{
-    std::vector<std::string> lines;
-    for (size_t at = 0; at < text.size();) {
-        size_t end = std::min(text.find('\n', at), text.size() - 1) + 1;
-        lines.push_back(text.substr(at, end - at));
-        at = end;
-    }
-    return lines;
-}
-
 // A line of the dump as the program prints it: the offset, 32 byte fields, then the characters.
 static std::string dump_line(const std::string &record, size_t from)
 {
