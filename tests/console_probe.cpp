@@ -3,7 +3,8 @@
 // 200x300, window 100x45), in the probe's own (a command prompt) or in a new one
 // with its output to FILE. Prints the console's output code page, buffer and
 // window sizes before, during the test build's pause, and after PROGRAM ends;
-// in a new console, also the text on screen during the pause, in UTF-8.
+// in a new console, also the text on screen during the pause, in UTF-8. Where its own
+// console never answers, says so and exits with status 5.
 #include <stdio.h>
 #include <string.h>
 #include <windows.h>
@@ -29,6 +30,37 @@ static void read_console(const char *when, bool screen)
     CloseHandle(out);
 }
 
+// Whether the console this process is attached to answers: under wine, conhost.exe serves it
+// from a process of its own, which may not be up yet, or may never come up, on a loaded machine.
+static bool console_answers()
+{
+    HANDLE out = CreateFileA("CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL,
+                             OPEN_EXISTING, 0, NULL);
+    CONSOLE_SCREEN_BUFFER_INFO info;
+    bool answers = out != INVALID_HANDLE_VALUE && GetConsoleScreenBufferInfo(out, &info) && GetConsoleOutputCP() != 0;
+    if (out != INVALID_HANDLE_VALUE)
+        CloseHandle(out);
+    return answers;
+}
+
+// A new console of the probe's own, once it answers: asked for again while none is given, and
+// taken anew when one given does not answer within 10 s; 60 s in all at most.
+static bool new_console()
+{
+    DWORD start = GetTickCount();
+    while (GetTickCount() - start < 60000) {
+        FreeConsole();
+        if (!AllocConsole()) {
+            Sleep(200);
+            continue;
+        }
+        for (DWORD given = GetTickCount(); GetTickCount() - given < 10000; Sleep(50))
+            if (console_answers())
+                return true;
+    }
+    return false;
+}
+
 int main(int argc, char **argv)
 {
     if (argc != 3)
@@ -39,8 +71,10 @@ int main(int argc, char **argv)
     bool to_file = !shared && !large && strcmp(argv[1], "new") != 0;
     HANDLE paused = CreateEventA(NULL, TRUE, FALSE, "chg4917_paused"),
            resume = CreateEventA(NULL, TRUE, FALSE, "chg4917_resume");
-    FreeConsole();
-    AllocConsole();
+    if (!new_console()) {
+        printf("console_probe: no new console answered within 60 s (last error %lu)\n", GetLastError());
+        return 5;
+    }
     read_console("before", false);
     STARTUPINFOA start = {};
     start.cb = sizeof start;

@@ -103,7 +103,9 @@ TEST(WindowsConsole, ShowsTheAccentsAsLettersAndAWholeRunAndKeepsItsCodePage)
         output_of({"cp", WINDOWS_BUILD "/console_probe.exe", WINDOWS_BUILD "/chg_4917_test.exe", scratch.dir});
         Outcome run =
             run_program({WINE, scratch.dir + "/console_probe.exe", console, "Z:" + scratch.dir + "/chg_4917_test.exe"},
-                        env, scratch, "Z:");
+                        env, scratch, "Z:", 120);  // the probe waits up to 60 s for its console
+        // 5: the probe's own console never answered; 3: the program did not start.
+        EXPECT_EQ(run.status, 0) << run.out;
         // Wine traces each WriteConsoleW: the accented lines, with CR LF line ends.
         std::string written = std::regex_replace(run.err, std::regex(R"(\\r\\n)"), "");
         EXPECT_EQ(written.find(R"(,L"ERREUR : Plusieurs periph\00e9riques)") != std::string::npos,
