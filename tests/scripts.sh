@@ -80,5 +80,17 @@ rm_command_safe_to_paste)
     eval "set -- $(grep '^  sudo rm' out)"
     printf '%s\n' "status $status" "${@#"$dir"}"
   done | expect $'status 1\nsudo\nrm\n-rf\n/it\'s my work/build-win\nstatus 1\nsudo\nrm\n-rf\n/it\'s my work/build' ;;
+# CI proves each Debian stable that the machine is not: its choice on a Debian 12, a 13 and another Linux.
+ci_choice)
+  release() { printf '%s\n' "$@" >os-release; CI_OS_RELEASE=$dir/os-release bash "$src/.ci/run" --choice; }
+  {
+    release 'PRETTY_NAME="Debian GNU/Linux 12 (bookworm)"' 'VERSION_ID="12"' ID=debian
+    release "ID='debian'" VERSION_ID=13
+    release 'PRETTY_NAME="Debian GNU/Linux trixie/sid"' ID=debian
+  } | expect "ci: the tests run on this machine, then in a fresh Debian 13 (trixie), as this machine is Debian 12 \
+(bookworm)
+ci: the tests run on this machine, then in a fresh Debian 12 (bookworm), as this machine is Debian 13 (trixie)
+ci: the tests run on this machine, then in a fresh Debian 12 (bookworm) and Debian 13 (trixie), as this machine is \
+Debian GNU/Linux trixie/sid, neither Debian 12 nor 13" ;;
 *) echo "scripts.sh: no case $1" >&2; exit 2 ;;
 esac
