@@ -2,8 +2,14 @@
 // emulated boxes whose EEPROM is an image file. Every attached box shows the
 // same EEPROM. Settings come from FTEMU_* environment variables, read at
 // every call (see README.md beside this file).
+#include <signal.h>
 #include <stdio.h>
 #include <string.h>
+#if defined(_WIN32)
+#include <windows.h>
+#else
+#include <unistd.h>
+#endif
 
 #include "../src/FTD2XX.h"
 #include "fields.h"
@@ -33,6 +39,26 @@ struct Call {
     FT_STATUS status;  // the injected status
 };
 
+// A call that hangs waits for the process to be killed; one that crashes
+// ends the process with the code of an access violation, as a crash ends it
+// where no dialog holds it (wine would start its debugger for a real one).
+static void hang_or_crash(FaultKind kind)
+{
+    if (kind == FAULT_HANG)
+        for (;;)
+#if defined(_WIN32)
+            Sleep(60000);
+#else
+            sleep(60);
+#endif
+    if (kind == FAULT_CRASH) {
+#if defined(_WIN32)
+        TerminateProcess(GetCurrentProcess(), (UINT)EXCEPTION_ACCESS_VIOLATION);
+#endif
+        raise(SIGSEGV);
+    }
+}
+
 static void begin(EmuCall which, Call *call)
 {
     uint32_t nth = ++call_counts[which];
@@ -42,6 +68,7 @@ static void begin(EmuCall which, Call *call)
     const Settings &s = call->settings;
     for (int i = 0; !call->broken && i < s.fault_count; i++) {
         if (s.faults[i].call == which && (s.faults[i].nth == 0 || s.faults[i].nth == nth)) {
+            hang_or_crash(s.faults[i].kind);
             // An injected FT_OK is no fault: the call then works as usual.
             call->injected = s.faults[i].status != FT_OK;
             call->status = s.faults[i].status;
@@ -289,6 +316,10 @@ EXPORT FT_STATUS FTD2XX_API FT_EE_Program(FT_HANDLE ftHandle, PFT_PROGRAM_DATA p
     FT_STATUS state = eeprom_state(call.settings, FT_EEPROM_WRITE_FAILED);
     if (state != FT_OK)
         return finish(call, what, state);
+    for (int i = 0; i < call.settings.flip_count; i++)
+        for (const NumericField &f : NUMERIC_FIELDS)
+            if (f.version <= pData->Version && call.settings.flips[i] - f.record < f.size)
+                reinterpret_cast<char *>(&e)[f.eeprom + call.settings.flips[i] - f.record] ^= 1;
     Eeprom old;
     if (load_image(call.settings.image, &old) == IMAGE_FAILED || !save_image(call.settings.image, &e))
         return finish(call, what, FT_EEPROM_WRITE_FAILED);

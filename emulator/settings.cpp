@@ -1,5 +1,7 @@
 #include "settings.h"
 
+#include "fields.h"
+
 #include <errno.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -14,7 +16,7 @@ const char *call_name(EmuCall call)
     return CALL_NAMES[call];
 }
 
-enum Variable { VAR_SETTINGS, VAR_DEVICES, VAR_EEPROM, VAR_STRINGS, VAR_FAIL, VAR_COUNT };
+enum Variable { VAR_SETTINGS, VAR_DEVICES, VAR_EEPROM, VAR_STRINGS, VAR_FAIL, VAR_FLIP, VAR_COUNT };
 // The value last reported for each variable, so that a broken setting is
 // reported once and not at every call.
 static char reported[VAR_COUNT][64];
@@ -88,7 +90,7 @@ static bool parse_u32(const char *text, const char *end, uint32_t *out)
     return true;
 }
 
-// One rule: CALL[:N]=STATUS
+// One rule: CALL[:N]=STATUS, the status a number, hang or crash
 static bool parse_fault(const char *rule, const char *end, Fault *fault)
 {
     const char *equals = static_cast<const char *>(memchr(rule, '=', end - rule));
@@ -106,7 +108,16 @@ static bool parse_fault(const char *rule, const char *end, Fault *fault)
     fault->nth = 0;
     if (colon && (!parse_u32(colon + 1, equals, &fault->nth) || fault->nth == 0))
         return false;
-    return parse_u32(equals + 1, end, &fault->status);
+    fault->kind = FAULT_STATUS;
+    fault->status = 0;
+    size_t length = end - equals - 1;
+    if (length == 4 && strncmp(equals + 1, "hang", 4) == 0)
+        fault->kind = FAULT_HANG;
+    else if (length == 5 && strncmp(equals + 1, "crash", 5) == 0)
+        fault->kind = FAULT_CRASH;
+    else
+        return parse_u32(equals + 1, end, &fault->status);
+    return true;
 }
 
 static bool read_faults(Settings *s)
@@ -124,12 +135,40 @@ static bool read_faults(Settings *s)
             return complain(VAR_FAIL, "FTEMU_FAIL", value,
                             "expected CALL[:N]=STATUS[,...] with CALL one of FT_ListDevices, "
                             "FT_Open, FT_EE_Read, FT_EraseEE, FT_EE_Program, FT_Close, N from 1, "
-                            "STATUS a number, at most 32 rules");
+                            "STATUS a number, hang or crash, at most 32 rules");
         s->fault_count++;
         if (!*end)
             return true;
         rule = end + 1;
     }
+}
+
+// A byte of a numeric field of the record, as this build lays the record out.
+static bool in_numeric_field(uint32_t offset)
+{
+    for (const NumericField &f : NUMERIC_FIELDS)
+        if (offset >= f.record && offset < f.record + f.size)
+            return true;
+    return false;
+}
+
+static bool read_flips(Settings *s)
+{
+    const char *value = setting("FTEMU_FLIP");
+    s->flip_count = 0;
+    for (const char *at = value; at && *at;) {
+        const char *end = strchr(at, ',');
+        if (!end)
+            end = at + strlen(at);
+        uint32_t offset;
+        if (s->flip_count == MAX_FLIPS || !parse_u32(at, end, &offset) || !in_numeric_field(offset))
+            return complain(VAR_FLIP, "FTEMU_FLIP", value,
+                            "expected OFFSET[,...], offsets in the record of bytes of its numeric fields, "
+                            "at most 16");
+        s->flips[s->flip_count++] = offset;
+        at = *end ? end + 1 : end;
+    }
+    return true;
 }
 
 bool read_settings(Settings *s)
@@ -162,6 +201,8 @@ bool read_settings(Settings *s)
     }
 
     if (!read_faults(s))
+        ok = false;
+    if (!read_flips(s))
         ok = false;
     s->image = setting("FTEMU_IMAGE");
     s->trace = setting("FTEMU_TRACE");

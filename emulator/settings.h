@@ -10,10 +10,16 @@ enum EmuCall { CALL_LIST_DEVICES, CALL_OPEN, CALL_EE_READ, CALL_ERASE_EE, CALL_E
 enum EepromState { EEPROM_PRESENT, EEPROM_ABSENT, EEPROM_UNREADABLE };
 
 #define MAX_FAULTS 32
+#define MAX_FLIPS 16
+
+// A fault replaces a call's status, or makes the call hang until the process
+// is killed, or crash the process.
+enum FaultKind { FAULT_STATUS, FAULT_HANG, FAULT_CRASH };
 
 struct Fault {
     EmuCall call;
     uint32_t nth;  // 0: every call
+    FaultKind kind;
     uint32_t status;
 };
 
@@ -25,6 +31,10 @@ struct Settings {
     const char *trace;  // null: no trace
     Fault faults[MAX_FAULTS];
     int fault_count;
+    // Offsets in the record of bytes that programming stores with their lowest
+    // bit flipped: a chip that keeps a wrong setting.
+    uint32_t flips[MAX_FLIPS];
+    int flip_count;
 };
 
 // Fills s from the environment. On a setting that cannot be parsed, prints one
