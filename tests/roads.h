@@ -1,5 +1,5 @@
 // The harness, which runs a built program as a process on the emulated box and checks a road of the
-// table (road_table.h), for the road test, the fault matrix and wine.
+// table (roads/road_table.h), for the road test, the fault matrix and wine.
 #ifndef ROADS_H
 #define ROADS_H
 
@@ -7,7 +7,7 @@
 
 #include <filesystem>
 
-#include "road_table.h"
+#include "../roads/road_table.h"
 
 using Env = std::vector<std::pair<std::string, std::string>>;
 

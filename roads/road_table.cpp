@@ -24,6 +24,9 @@ const std::vector<Road> ROADS = {
     {"full_list_fails", AUTO, fail("FT_ListDevices:2=18"), NO_BOX, NO_DUMP, count(0) + list(18) + PAUSE5},
     {"no_device", AUTO, "FTEMU_DEVICES=0", NO_BOX, NO_DUMP, count(0) + CLOSE_NULL + PAUSE5},
     {"two_devices", AUTO, "FTEMU_DEVICES=2", SEVERAL_BOXES, NO_DUMP, count(0) + CLOSE_NULL + PAUSE5},
+    // The program stops before it looks at its argument: READ leaves these roads as they are.
+    {"read_no_device", READ, "FTEMU_DEVICES=0", NO_BOX, NO_DUMP, count(0) + CLOSE_NULL + PAUSE5},
+    {"read_two_devices", READ, "FTEMU_DEVICES=2", SEVERAL_BOXES, NO_DUMP, count(0) + CLOSE_NULL + PAUSE5},
     {"two_hundred_devices_io_error", AUTO, "FTEMU_DEVICES=200 FTEMU_FAIL=FT_ListDevices=4", SEVERAL_BOXES, NO_DUMP,
      count(4) + CLOSE_NULL + PAUSE5},
     {"open_fails", AUTO, fail("FT_Open=3"), "", NO_DUMP, LIST + call("FT_Open 0", 3) + CLOSE_NULL + PAUSE5},
@@ -69,6 +72,8 @@ const std::vector<Road> ROADS = {
     {"erase_small_letters", ERASE_SMALL, "", ERASING + ERASED, IDS_ZEROED, opened(probe(0) + erase(0) + readback(15))},
     {"erase_updated_box", ERASE, "", ERASING + ERASED, NOT_READ_BACK, opened(probe(0) + erase(0) + readback(15)),
      UPDATED_BOX},
+    {"erase_blank_box", ERASE, "", BLANK + ERASING + ERASED, NEVER_FILLED, opened(probe(15) + erase(0) + readback(15)),
+     BLANK_BOX},
     {"erase_probe_reads_blank", ERASE, fail("FT_EE_Read:1=15"), BLANK + ERASING + ERASED, NEVER_FILLED,
      opened(probe(15) + erase(0) + readback(15))},
     {"erase_probe_other_status", ERASE, fail("FT_EE_Read:1=18"), ERASING + ERASED, NEVER_FILLED,
