@@ -92,7 +92,7 @@ std::string file_version(const std::wstring &path)
     UINT length = 0;
     if (!size || !GetFileVersionInfoW(path.c_str(), 0, size, data.data()) ||
         !VerQueryValueW(data.data(), L"\\", reinterpret_cast<void **>(&fixed), &length) || length < sizeof *fixed)
-        return "aucune";
+        return "";
     char number[64];
     snprintf(number, sizeof number, "%lu.%lu.%lu.%lu", (unsigned long)HIWORD(fixed->dwFileVersionMS),
              (unsigned long)LOWORD(fixed->dwFileVersionMS), (unsigned long)HIWORD(fixed->dwFileVersionLS),

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "../tests/road_table.h"
+#include "../roads/road_table.h"
 
 // Text: the console gets characters, a file or a pipe UTF-8 bytes.
 std::string utf8(const std::wstring &text);
@@ -26,7 +26,7 @@ std::wstring own_folder(void);
 // The FTD2XX.dll that Windows loads for a program of folder, as that program sees it (for a 32-bit
 // program, SysWOW64 in place of the system folder), or "" where there is none.
 std::wstring library_for(const std::wstring &folder);
-std::string file_version(const std::wstring &path);  // "1.2.3.4, description, company", or "aucune"
+std::string file_version(const std::wstring &path);  // "1.2.3.4, description, company", or ""
 int program_bits(const std::wstring &path);          // 32 or 64; 0 when not a Windows program file
 std::string sha256_of(const std::wstring &path);     // 64 hexadecimal digits, or "" where unreadable
 std::string windows_version(void);
@@ -34,31 +34,46 @@ std::string without_user(const std::wstring &path);  // the user's profile folde
 
 // One run of chg_4917.exe: its output (standard output and error) byte for byte, its exit status
 // and its duration. A run longer than RUN_LIMIT seconds is killed. In a console of its own, as a
-// double-click opens it, the output goes to that console and is not captured.
+// double-click opens it, the output goes to that console and is not captured. A crash ends the run
+// at once, with its code: the kit's error mode, which the program inherits, shows no dialog.
 #define RUN_LIMIT 30
+// How long a second of the program's pause lasts: the kit's test build runs the program's test
+// build, whose pause lasts a fifth of its seconds.
+#ifndef PAUSE_SECOND
+#define PAUSE_SECOND 1.0
+#endif
 struct Run {
     bool started, killed;
     unsigned long status;
     double seconds;
+    double quiet_seconds;  // from the last output to the end: the closing pause, when output was flushed before it
     std::string out;
 };
 Run run_program(const std::wstring &exe, const Args &args, bool own_console);
 
 enum Verdict { CONFORME, DIFFERENT, ECHEC, NON_TESTE };
 struct Difference {
-    size_t line;                // from 1
-    std::string expected, got;  // Windows-1252 bytes, line ends included
+    size_t line;                // from 1: the text's lines, then the dump's
+    std::string expected, got;  // Windows-1252 bytes, line ends included; "" where there is none
+};
+struct ByteDifference {
+    size_t at;          // in the record
+    int expected, got;  // -1 where the dump has no such byte
 };
 struct Judged {
     Verdict verdict;
-    std::string why;  // for an échec, or an answer missing
+    std::string why;  // for an échec, a pause too short, or an answer missing
     std::vector<Difference> differences;
+    std::vector<ByteDifference> bytes;  // compared bytes of the record that differ
 };
 const char *verdict_name(Verdict verdict);
-// Compares a run with the road's transcript and record. As found, the box's own identity, ids and
-// settings are left out; the string pointers and the extension fields always are.
+// Compares a run with the road's transcript and record, and its length with the road's pause. As
+// found, the box's own identity, ids and settings are left out; the string pointers and the
+// extension fields always are. échec: the box does not end as the road says; différent: it does,
+// and the text or the pause differs.
 Judged judge(const Run &run, const Road &road, bool as_found);
-// A run in a console of its own, judged by the tester: 1 yes, 0 no, -1 no answer.
+// A run in a console of its own, judged by the tester: 1 yes, 0 no, -1 no answer. A no is différent
+// whatever the other answer.
 Judged judge_by_eye(const Run &run, int accents_right, int closed_after_5_s);
 
 #endif

@@ -10,14 +10,16 @@ static double seconds_since(const LARGE_INTEGER &start)
     return (double)(now.QuadPart - start.QuadPart) / (double)frequency.QuadPart;
 }
 
-// Moves what the pipe holds into out, without waiting for more.
-static void drain(HANDLE pipe, std::string *out)
+// Moves what the pipe holds into out, without waiting for more; true when it held anything.
+static bool drain(HANDLE pipe, std::string *out)
 {
     DWORD waiting = 0, got = 0;
     char piece[4096];
+    size_t before = out->size();
     while (pipe && PeekNamedPipe(pipe, NULL, 0, NULL, &waiting, NULL) && waiting > 0 &&
            ReadFile(pipe, piece, sizeof piece, &got, NULL) && got > 0)
         out->append(piece, got);
+    return out->size() > before;
 }
 
 // Started in its own folder, as a double-click starts it. The roads' arguments are plain words.
@@ -49,9 +51,11 @@ Run run_program(const std::wstring &exe, const Args &args, bool own_console)
     for (HANDLE ours : {child_output, nothing})
         if (ours && ours != INVALID_HANDLE_VALUE)
             CloseHandle(ours);
+    double last_output = 0;
     while (run.started) {
         bool ended = WaitForSingleObject(process.hProcess, 20) == WAIT_OBJECT_0;
-        drain(output, &run.out);
+        if (drain(output, &run.out) && !ended)
+            last_output = seconds_since(begun);
         if (ended)
             break;
         if (seconds_since(begun) > RUN_LIMIT) {
@@ -63,6 +67,7 @@ Run run_program(const std::wstring &exe, const Args &args, bool own_console)
         }
     }
     run.seconds = seconds_since(begun);
+    run.quiet_seconds = run.seconds - last_output;
     if (run.started) {
         DWORD status = 0;
         GetExitCodeProcess(process.hProcess, &status);

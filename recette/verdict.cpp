@@ -56,16 +56,13 @@ static std::string dumped_bytes(const std::vector<std::string> &lines)
     return record;
 }
 
-// The road's record with the bytes left out of the comparison taken from the run's.
-static std::string expected_record(const Road &road, const std::string &got, bool as_found)
+// The road's record, its pointers as zeros.
+static std::string road_record(const Road &road)
 {
     std::string hex = HEADER + road.dump, record;
     for (size_t at = 0; at + 2 <= hex.size(); at += 3)
         record += byte_of(hex.substr(at, 2));
     record.insert(POINTERS_AT, POINTERS_END - POINTERS_AT, '\0');
-    for (size_t at = 0; at < record.size() && at < got.size(); at++)
-        if (!compared(at, as_found))
-            record[at] = got[at];
     return record;
 }
 
@@ -84,55 +81,100 @@ static std::string failure(const Run &run)
     char status[64];
     snprintf(status, sizeof status, run.status > 0xffff ? "0x%08lx" : "%lu", run.status);
     return !run.started ? "chg_4917.exe n'a pas pu être lancé"
-           : run.killed ? "arrêté au bout de " + std::to_string(RUN_LIMIT) + " s"
-           : run.status ? std::string("fini avec le statut ") + status
+           : run.killed ? "arrêté au bout de " + std::to_string(RUN_LIMIT) + " s, sans code de sortie"
+           : run.status ? std::string("fini avec le code de sortie ") + status
                         : "";
 }
 
-// The text, then the dump, each line against the line of the same rank: a line missing from the
-// text does not shift the dump. Numbered as in the run's output.
-static void compare(const std::vector<std::string> &expected, const std::vector<std::string> &got, size_t first,
-                    bool as_found, std::vector<Difference> *differences)
+// Each line against the line of the same rank, numbered on from *line.
+static void compare(const std::vector<std::string> &expected, const std::vector<std::string> &got, bool as_found,
+                    size_t *line, std::vector<Difference> *differences)
 {
-    for (size_t i = 0; i < std::max(expected.size(), got.size()); i++) {
+    for (size_t i = 0; i < std::max(expected.size(), got.size()); i++, ++*line) {
         std::string e = i < expected.size() ? expected[i] : "", g = i < got.size() ? got[i] : "";
         if (e != g && !(as_found && same_but_the_value(e, g)))
-            differences->push_back({first + i, e, g});
+            differences->push_back({*line, e, g});
     }
+}
+
+// The first line of a block that tells how the box ends and that the output lacks, or "".
+static std::string first_missing(const std::string &block, const std::string &out)
+{
+    std::vector<std::string> lines = lines_of(block);
+    std::string head;
+    for (const std::string &line : lines) {
+        head += line;
+        if (out.find(crlf(head)) == std::string::npos)
+            return line.substr(0, line.find('\n'));
+    }
+    return "";
+}
+
+// The seconds of the road's closing pause.
+static int pause_of(const Road &road)
+{
+    return road.trace.find(PAUSE7) != std::string::npos ? 7 : 5;
+}
+
+// The 5-second pause follows the flush of the output, so it is the time from the last output to the
+// end; the 7-second roads leave the output to the end of the process, so the whole run counts. A
+// tenth is left for the clocks.
+static bool paused_long_enough(const Run &run, const Road &road)
+{
+    double paused = pause_of(road) == 7 ? run.seconds : run.quiet_seconds;
+    return paused >= 0.9 * pause_of(road) * PAUSE_SECOND;
+}
+
+static void add(std::string *reasons, const std::string &reason)
+{
+    *reasons += (reasons->empty() ? "" : " ; ") + reason;
 }
 
 Judged judge(const Run &run, const Road &road, bool as_found)
 {
-    size_t dump_at = std::min(run.out.find("0x000000: "), run.out.size());
-    std::vector<std::string> got = lines_of(run.out.substr(0, dump_at)), got_dump = lines_of(run.out.substr(dump_at)),
-                             expected_dump;
-    if (!road.dump.empty()) {
-        std::string record = expected_record(road, dumped_bytes(got_dump), as_found);
-        for (size_t from = 0; from < record.size(); from += 32)
-            expected_dump.push_back(dump_line(record, from));
+    size_t dump_at = std::min(run.out.find("0x000000: "), run.out.size()), line = 1;
+    std::vector<std::string> got = lines_of(run.out.substr(0, dump_at)), got_dump = lines_of(run.out.substr(dump_at));
+    Judged judged = {CONFORME, failure(run), {}, {}};
+    compare(lines_of(crlf(START + road.out)), got, as_found, &line, &judged.differences);
+    std::string got_record = dumped_bytes(got_dump), record, ended;
+    if (!road.dump.empty())
+        record = road_record(road);
+    for (size_t at = 0; at < record.size(); at++) {
+        bool here = at < got_record.size();
+        if (compared(at, as_found) && (!here || got_record[at] != record[at]))
+            judged.bytes.push_back({at, (unsigned char)record[at], here ? (unsigned char)got_record[at] : -1});
+        else if (here)
+            record[at] = got_record[at];
     }
-    Judged judged = {CONFORME, failure(run), {}};
-    compare(lines_of(crlf(START + road.out)), got, 1, as_found, &judged.differences);
-    compare(expected_dump, got_dump, got.size() + 1, as_found, &judged.differences);
-    // The lines that say how the box ends: written, read back, erased.
+    std::vector<std::string> expected_dump;
+    for (size_t from = 0; from < record.size(); from += 32)
+        expected_dump.push_back(dump_line(record, from));
+    compare(expected_dump, got_dump, false, &line, &judged.differences);
     for (const std::string &end : {UPDATED, MEMORY_IDENTITY, ERASED})
-        if (judged.why.empty() && road.out.find(end) != std::string::npos &&
-            run.out.find(crlf(end)) == std::string::npos)
-            judged.why = "il manque « " + end.substr(0, end.find('\n')) + " »";
-    judged.verdict = !judged.why.empty() ? ECHEC : judged.differences.empty() ? CONFORME : DIFFERENT;
+        if (ended.empty() && road.out.find(end) != std::string::npos)
+            ended = first_missing(end, run.out);
+    if (!ended.empty())
+        add(&judged.why, "il manque « " + ended + " »");
+    if (!judged.bytes.empty())
+        add(&judged.why, std::to_string(judged.bytes.size()) + " octet(s) de l'enregistrement diffèrent");
+    if (judged.why.empty() && !paused_long_enough(run, road))
+        judged.why = "plus court que la pause de " + std::to_string(pause_of(road)) + " s";
+    judged.verdict = !ended.empty() || !judged.bytes.empty() || !failure(run).empty() ? ECHEC
+                     : !judged.why.empty() || !judged.differences.empty()             ? DIFFERENT
+                                                                                      : CONFORME;
     return judged;
 }
 
 Judged judge_by_eye(const Run &run, int accents_right, int closed_after_5_s)
 {
-    Judged judged = {ECHEC, failure(run), {}};
+    Judged judged = {ECHEC, failure(run), {}, {}};
     if (!judged.why.empty())
         return judged;
+    if (accents_right == 0)
+        return {DIFFERENT, "é et à ne se lisaient pas bien", {}, {}};
+    if (closed_after_5_s == 0)
+        return {DIFFERENT, "la fenêtre ne s'est pas fermée seule après environ 5 s", {}, {}};
     if (accents_right < 0 || closed_after_5_s < 0)
-        return {NON_TESTE, "pas de réponse", {}};
-    if (!accents_right)
-        return {DIFFERENT, "é et à ne se lisent pas bien", {}};
-    if (!closed_after_5_s)
-        return {DIFFERENT, "la fenêtre ne s'est pas fermée seule après environ 5 s", {}};
-    return {CONFORME, "", {}};
+        return {NON_TESTE, "pas de réponse", {}, {}};
+    return {CONFORME, "", {}, {}};
 }

@@ -1,6 +1,7 @@
 // The test build's pause: appends "pause N" to the file CHG4917_PAUSE_LOG names
 // instead of waiting, saying if output is still in stdout's buffer (glibc
-// only). On Windows it holds while tests/console_probe.cpp reads the console.
+// only). On Windows it holds while tests/console_probe.cpp reads the console,
+// and lasts CHG4917_PAUSE_MS milliseconds a second, for the kit's tests.
 #include <stdio.h>
 #include <stdlib.h>
 
@@ -21,6 +22,8 @@ void pause_seconds(unsigned seconds)
         fclose(log) != 0)
         fprintf(stderr, "(pause of %u s not recorded)\n", seconds);
 #ifdef _WIN32
+    const char *ms = getenv("CHG4917_PAUSE_MS");
+    Sleep(ms ? seconds * (DWORD)strtoul(ms, NULL, 10) : 0);
     HANDLE paused = OpenEventA(EVENT_MODIFY_STATE, FALSE, "chg4917_paused");
     HANDLE resume = OpenEventA(SYNCHRONIZE, FALSE, "chg4917_resume");
     if (paused && resume && SetEvent(paused))

@@ -1,28 +1,31 @@
 #!/usr/bin/env bash
 # tests/recette.sh WINDOWS_BUILD WINE PREFIX CASE: the acceptance kit of WINDOWS_BUILD under wine, on
 # the emulated box, driven through a pipe as a tester answers it. Beside it, the test build of the
-# program stands as chg_4917.exe: each pause is recorded, not waited.
+# program stands as chg_4917.exe; its pause is recorded and lasts a fifth of its seconds, which the
+# kit's test build, recette_test.exe, expects.
 set -euo pipefail
 build=$1 wine=$2
 export WINEPREFIX=$3
 dir=$(mktemp -d)
 trap 'rm -rf "$dir"' EXIT
-cp "$build/recette.exe" "$dir"
+cp "$build/recette_test.exe" "$dir/recette.exe"
 cp "$build/chg_4917_test.exe" "$dir/chg_4917.exe"
-unset FTEMU_DEVICES FTEMU_EEPROM FTEMU_STRINGS FTEMU_FAIL FTEMU_TRACE
-export WINEPATH="Z:$build/emulator" FTEMU_SETTINGS="Z:$dir/settings" \
-  FTEMU_IMAGE="Z:$dir/box.eeprom" CHG4917_PAUSE_LOG="Z:$dir/pauses"
+unset FTEMU_DEVICES FTEMU_EEPROM FTEMU_STRINGS FTEMU_FAIL FTEMU_TRACE FTEMU_FLIP CHG4917_LF_ONLY
+win=Z:${dir//\//\\}
+export WINEPATH="Z:$build/emulator" FTEMU_SETTINGS="$win\\settings" FTEMU_IMAGE="$win\\box.eeprom" \
+  CHG4917_PAUSE_LOG="$win\\pauses" CHG4917_PAUSE_MS=200
 : >"$dir/settings"
 
-fail() { echo "FAIL: $*"; cat "$dir/out"; exit 1; }
+fail() { echo "FAIL: $*"; cat "$dir/out"; [ ! -f "$dir"/recette-*.txt ] || cat "$dir"/recette-*.txt; exit 1; }
 
-# kit ANSWER...: runs the kit and answers each prompt with the next ANSWER. An answer NAME=value writes
-# the emulator's settings file (the box unplugged, a device plugged in) and answers Enter. Standard
-# input ends after the last answer. Sets status and verdicts, the verdict column of the kit's table.
+# kit ANSWER...: runs the kit and answers each prompt with the next ANSWER. An answer NAME=value...
+# writes the emulator's settings file, a line a setting (the box unplugged, a device plugged in), and
+# answers Enter. Standard input ends after the last answer. Sets status, verdicts (the verdict
+# column of the kit's table), last (its last line) and report (the report's text).
 kit() {
   local line answer pid
   # As on a French PC. Wine's own messages go to a file: the services it may start keep them open.
-  coproc KIT { cd "$dir" && exec env LC_ALL=fr_FR.UTF-8 "$wine" recette.exe 2>>"$dir/err"; }
+  coproc KIT { cd "$dir" && exec env LC_ALL=fr_FR.UTF-8 timeout 600 "$wine" recette.exe 2>>"$dir/err"; }
   pid=$KIT_PID
   exec 3<&"${KIT[0]}" 4>&"${KIT[1]}"
   eval "exec ${KIT[0]}<&- ${KIT[1]}>&-"  # only 3 and 4 stay open, so that closing 4 ends the kit's input
@@ -33,7 +36,7 @@ kit() {
     answer=$1
     shift
     if [[ $answer == *=* ]]; then
-      echo "$answer" >"$dir/settings"
+      tr ' ' '\n' <<<"$answer" >"$dir/settings"
       answer=
     fi
     echo "$answer" >&4
@@ -43,44 +46,95 @@ kit() {
   status=0
   wait "$pid" || status=$?
   verdicts=$(sed -nE 's/^ ?[0-9]+\. .*  (conforme|différent|échec|non testé)$/\1/p' "$dir/out" | paste -sd,)
+  last=$(grep '^Recette : ' "$dir/out" || true)
+  report=$(cat "$dir"/recette-*-????-??-??-??????.txt 2>/dev/null || true)
 }
-expect() {  # STATUS VERDICTS, then the number of recorded pauses of 5 s
+# expect STATUS VERDICTS LAST [PAUSES]: the kit's status, its verdicts (a verdict followed by *N stands
+# for N of them), its last line and, where given, the number of pauses of 5 s the program made.
+expect() {
+  local item items want=
+  IFS=, read -ra items <<<"$2"
+  for item in "${items[@]}"; do
+    [[ $item == *\** ]] || item+="*1"
+    for _ in $(seq "${item##*\*}"); do want+=${item%%\**},; done
+  done
+  want=${want%,}
   [ "$status" = "$1" ] || fail "status $status, not $1"
-  [ "$verdicts" = "$2" ] || fail "verdicts $verdicts"
-  [ "$(grep -cx $'pause 5\r' "$dir/pauses")" = "$3" ] || fail "$(cat "$dir/pauses") for $3 pauses of 5 s"
+  [ "$verdicts" = "$want" ] || fail "verdicts $verdicts, not $want"
+  [ "$last" = "Recette : $3" ] || fail "last line: $last"
+  [ $# -lt 4 ] || [ "$(grep -cx $'pause 5\r' "$dir/pauses")" = "$4" ] || fail "$(cat "$dir/pauses") for $4 pauses"
 }
-PASSED=$(printf ',non testé%.0s' 1 2 3 4 5)
+has() {  # each LINE stands whole in the report
+  local line
+  for line; do grep -qxF -- "$line"$'\r' <<<"$report" || fail "the report lacks: $line"; done
+}
+# No erase and no programming since the trace began.
+wrote_nothing() { ! grep -E '^FT_(EraseEE|EE_Program)' "$dir/trace" || fail "written: $(cat "$dir/trace")"; }
+TRACE="FTEMU_TRACE=$win\\trace"
 
 case $4 in
-# Every step, the tester's included, from the factory box; the report names the exe and the DLL.
+# Every step, the tester's included, from the factory box. The DLL stands in the user's profile.
 factory_box)
-  kit "" FTEMU_DEVICES=0 FTEMU_DEVICES=2 "" o o FTEMU_DEVICES=1
-  expect 0 "$(printf 'conforme%.0s,' {1..13})conforme" 14
-  report=$(ls "$dir"/recette-*-????-??-??-??????.txt)
+  profile="$WINEPREFIX/drive_c/users/$(id -un)"
+  mkdir -p "$profile/${dir##*/}" && trap 'rm -rf "$dir" "$profile/${dir##*/}"' EXIT
+  cp "$build/emulator/FTD2XX.dll" "$profile/${dir##*/}/"
+  WINEPATH="C:\\users\\$(id -un)\\${dir##*/}" kit "" o FTEMU_DEVICES=0 FTEMU_DEVICES=2 "" o o FTEMU_DEVICES=1
+  expect 0 'conforme*15' conforme 15
+  grep -qxF '  Description     : Coffret 4917 non configure' "$dir/out" || fail "the box is not shown"
   sum=$(sha256sum "$dir/chg_4917.exe")
-  for line in "chg_4917.exe SHA-256 : ${sum%% *}" "FTD2XX.dll : ${WINEPATH//\//\\}\\FTD2XX.dll" \
-    "FTD2XX.dll version : 1.0.0.0, Emulated device library of the chg_4917 tests, never for a technician, chg_4917 tests, 32 bits" \
-    "Recette : conforme" "  Dans son message, é et à se lisaient-ils bien ? o"; do
-    grep -qxF "$line"$'\r' "$report" || fail "no line: $line"
-  done
-  [ "$(head -c3 "$report")" = $'\xef\xbb\xbf' ] && ! grep -qv $'\r$' "$report" || fail "not UTF-8 with CR LF" ;;
-# Programming fails: every step that writes is an échec, and so is the kit.
-programming_fails)
-  echo FTEMU_FAIL=FT_EE_Program=12 >"$dir/settings"
-  kit ""
-  expect 1 "conforme,échec,échec,différent,échec,échec,échec,échec,différent$PASSED" 9
-  grep -qx 'Recette : échec' "$dir/out" || fail "the kit is not an échec" ;;
-# A program whose success message differs by one letter is never conforme where it writes.
-one_letter_off)
-  sed -i 's/correctement effectuee\./correctement effectuea./' "$dir/chg_4917.exe"
-  kit ""
-  expect 1 "conforme,échec,conforme,conforme,échec,conforme,échec,conforme,conforme$PASSED" 9 ;;
+  emulated="Emulated device library of the chg_4917 tests, never for a technician, chg_4917 tests"
+  has "chg_4917.exe SHA-256 : ${sum%% *}" "FTD2XX.dll : %USERPROFILE%\\${dir##*/}\\FTD2XX.dll" \
+    "Version de FTD2XX.dll : 1.0.0.0, $emulated, 32 bits" \
+    "  Dans son message, é et à se lisaient-ils bien ? o" "  Parcours attendu : read" "  Coffret à effacer : o"
+  [ "$(head -c3 "$dir"/recette-*.txt)" = $'\xef\xbb\xbf' ] && ! grep -qv $'\r$' "$dir"/recette-*.txt ||
+    fail "not UTF-8 with CR LF" ;;
+# A blank box takes the blank roads, at steps 1 and 2. An n, then the input ended: step 13 differs.
+blank_box)
+  (cd "$dir" && "$wine" chg_4917.exe ERASE >/dev/null 2>&1) && rm "$dir/pauses"
+  kit "" o FTEMU_DEVICES=0 FTEMU_DEVICES=2 "" n
+  expect 1 'conforme*12,différent,non testé*2' 'différent ; 2 étapes non testées' 13
+  grep -qF 'La mémoire de sa puce est vierge' "$dir/out" || fail "the blank box is not shown"
+  has "  Parcours attendu : read_blank_box" "  Parcours attendu : auto_blank_box" \
+    "  Verdict : différent (é et à ne se lisaient pas bien)" ;;
+# A device left plugged in, one that Windows counts alone, another device in the box's place: none
+# is written to. The reason names the first line of the identity that is missing.
+careless_tester)
+  kit "" o "FTEMU_DEVICES=1 $TRACE" "FTEMU_DEVICES=1 $TRACE" "" o o "FTEMU_IMAGE=$win\\other.eeprom $TRACE"
+  expect 1 'conforme*10,différent*2,conforme,échec,non testé' 'échec ; 1 étape non testée'
+  wrote_nothing
+  has "  Verdict : échec (il manque « Manufacturer    : TALUP » ; 8 octet(s) de l'enregistrement diffèrent)" ;;
+# The tester does not confirm the box: nothing is written. Lines end in LF alone: step 1 differs.
+box_refused)
+  echo "$TRACE" >"$dir/settings"
+  CHG4917_LF_ONLY=1 kit "" n
+  expect 1 'différent,non testé*14' 'différent ; 14 étapes non testées'
+  wrote_nothing
+  has "Recette arrêtée : le testeur n'a pas confirmé que ce coffret peut être effacé : rien n'a été écrit." \
+    "           octets   : 52 65 61 64 69 6e 67 20 46 54 20 6d 65 6d 6d 6f 72 79 20 6f 6e 6c 79 20 2e 2e 2e 0d 0a" \
+    "           octets   : 52 65 61 64 69 6e 67 20 46 54 20 6d 65 6d 6d 6f 72 79 20 6f 6e 6c 79 20 2e 2e 2e 0a" ;;
+# A program that ends before its pause: every step differs, and the kit is not conforme.
+short_pause)
+  CHG4917_PAUSE_MS=0 kit "" o
+  expect 1 'différent*10,non testé*5' 'différent ; 5 étapes non testées'
+  has "  Verdict : différent (plus court que la pause de 5 s)" ;;
+# Two bits written wrong, a run that hangs, one that crashes: échec, with the bytes and the reasons.
+faults)
+  echo FTEMU_FLIP=32,47 >"$dir/settings"
+  kit "" o "FTEMU_DEVICES=0 FTEMU_FAIL=FT_ListDevices=hang" "FTEMU_DEVICES=2 FTEMU_FAIL=FT_ListDevices=crash" p
+  expect 1 'conforme,échec*3,conforme,échec*4,conforme,échec*2,non testé*3' 'échec ; 3 étapes non testées'
+  has "  Octet 32 de l'enregistrement : attendu 00, obtenu 01" \
+    "  Octet 47 de l'enregistrement : attendu 00, obtenu 01" \
+    "  Verdict : échec (arrêté au bout de 30 s, sans code de sortie)" \
+    "  Verdict : échec (fini avec le code de sortie 0xc0000005)"
+  seconds=$(grep -A4 '^Étape 12 ' <<<"$report" | sed -nE 's/^  Durée : ([0-9]+),.*/\1/p')
+  [ "$seconds" -lt 5 ] || fail "the crash held the run $seconds s"
+  ! grep -A3 '^Étape 11 ' <<<"$report" | grep -q 'Code de sortie' || fail "a killed run with a code" ;;
 # Without FTD2XX.dll the kit says so and runs nothing.
 no_library)
   unset WINEPATH
   kit
   grep -q "^FTD2XX.dll est introuvable" "$dir/out" || fail "no word of the missing FTD2XX.dll"
-  [ "$status" = 2 ] && [ ! -e "$dir/pauses" ] && ! ls "$dir"/recette-*.txt 2>/dev/null || fail "it went on" ;;
+  [ "$status" = 2 ] && [ ! -e "$dir/pauses" ] && [ -z "$report" ] || fail "it went on" ;;
 # A 64-bit FTD2XX.dll beside the program comes before the one on the path: the kit names it and stops.
 library_64_bit)
   { printf 'MZ%058d\x40\0\0\0PE\0\0\x64\x86' 0; head -c 64 /dev/zero; } >"$dir/FTD2XX.dll"
