@@ -120,10 +120,12 @@ static std::string differences_text(const Judged &judged)
     std::string text;
     for (const Difference &d : judged.differences) {
         std::string n = std::to_string(d.line);
-        text += "  Ligne " + n + ", attendue : " + (d.expected.empty() ? "(aucune)" : shown(d.expected)) +
-                "\n           octets   : " + hex_bytes(d.expected) + "\n  Ligne " + n +
-                ", obtenue  : " + (d.got.empty() ? "(aucune)" : shown(d.got)) +
-                "\n           octets   : " + hex_bytes(d.got) + "\n";
+        text += "  Ligne " + n + ", attendue : " + (d.expected.empty() ? "(aucune)" : shown(d.expected)) + "\n";
+        if (!d.in_dump)
+            text += "           octets   : " + hex_bytes(d.expected) + "\n";
+        text += "  Ligne " + n + ", obtenue  : " + (d.got.empty() ? "(aucune)" : shown(d.got)) + "\n";
+        if (!d.in_dump)
+            text += "           octets   : " + hex_bytes(d.got) + "\n";
     }
     for (const ByteDifference &b : judged.bytes)
         text += "  Octet " + std::to_string(b.at) + " de l'enregistrement : attendu " + byte_text(b.expected) +

@@ -55,6 +55,7 @@ enum Verdict { CONFORME, DIFFERENT, ECHEC, NON_TESTE };
 struct Difference {
     size_t line;                // from 1: the text's lines, then the dump's
     std::string expected, got;  // Windows-1252 bytes, line ends included; "" where there is none
+    bool in_dump;               // its bytes are the record's, given one by one
 };
 struct ByteDifference {
     size_t at;          // in the record

@@ -88,12 +88,12 @@ static std::string failure(const Run &run)
 
 // Each line against the line of the same rank, numbered on from *line.
 static void compare(const std::vector<std::string> &expected, const std::vector<std::string> &got, bool as_found,
-                    size_t *line, std::vector<Difference> *differences)
+                    bool in_dump, size_t *line, std::vector<Difference> *differences)
 {
     for (size_t i = 0; i < std::max(expected.size(), got.size()); i++, ++*line) {
         std::string e = i < expected.size() ? expected[i] : "", g = i < got.size() ? got[i] : "";
         if (e != g && !(as_found && same_but_the_value(e, g)))
-            differences->push_back({*line, e, g});
+            differences->push_back({*line, e, g, in_dump});
     }
 }
 
@@ -135,7 +135,7 @@ Judged judge(const Run &run, const Road &road, bool as_found)
     size_t dump_at = std::min(run.out.find("0x000000: "), run.out.size()), line = 1;
     std::vector<std::string> got = lines_of(run.out.substr(0, dump_at)), got_dump = lines_of(run.out.substr(dump_at));
     Judged judged = {CONFORME, failure(run), {}, {}};
-    compare(lines_of(crlf(START + road.out)), got, as_found, &line, &judged.differences);
+    compare(lines_of(crlf(START + road.out)), got, as_found, false, &line, &judged.differences);
     std::string got_record = dumped_bytes(got_dump), record, ended;
     if (!road.dump.empty())
         record = road_record(road);
@@ -149,7 +149,7 @@ Judged judge(const Run &run, const Road &road, bool as_found)
     std::vector<std::string> expected_dump;
     for (size_t from = 0; from < record.size(); from += 32)
         expected_dump.push_back(dump_line(record, from));
-    compare(expected_dump, got_dump, false, &line, &judged.differences);
+    compare(expected_dump, got_dump, false, true, &line, &judged.differences);
     for (const std::string &end : {UPDATED, MEMORY_IDENTITY, ERASED})
         if (ended.empty() && road.out.find(end) != std::string::npos)
             ended = first_missing(end, run.out);
