@@ -235,7 +235,7 @@ static Verdict do_step(size_t number, const Step &step, const std::wstring &exe,
 // "" where it read no box.
 static std::string what_was_found(const Known &box)
 {
-    if (box.found.find(crlf(BLANK)) != std::string::npos)
+    if (box.found.find(BLANK.substr(0, BLANK.size() - 1)) != std::string::npos)
         return "La mémoire de sa puce est vierge : il n'a pas d'identité.\n";
     std::string lines;
     for (const std::string &line : lines_of(box.found))

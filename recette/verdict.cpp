@@ -155,13 +155,23 @@ Judged judge(const Run &run, const Road &road, bool as_found)
             ended = first_missing(end, run.out);
     if (!ended.empty())
         add(&judged.why, "il manque « " + ended + " »");
+    // Where the road leaves the box as it was, a line that says it was changed.
+    bool changed = false;
+    for (const std::string &change : {UPDATED, ERASED}) {
+        std::string said = change.substr(0, change.find('\n'));
+        if (road.out.find(UPDATED) == std::string::npos && road.out.find(ERASED) == std::string::npos &&
+            run.out.find(said) != std::string::npos) {
+            changed = true;
+            add(&judged.why, "« " + said + " » : le coffret a été modifié");
+        }
+    }
     if (!judged.bytes.empty())
         add(&judged.why, std::to_string(judged.bytes.size()) + " octet(s) de l'enregistrement diffèrent");
     if (judged.why.empty() && !paused_long_enough(run, road))
         judged.why = "plus court que la pause de " + std::to_string(pause_of(road)) + " s";
-    judged.verdict = !ended.empty() || !judged.bytes.empty() || !failure(run).empty() ? ECHEC
-                     : !judged.why.empty() || !judged.differences.empty()             ? DIFFERENT
-                                                                                      : CONFORME;
+    judged.verdict = !ended.empty() || changed || !judged.bytes.empty() || !failure(run).empty() ? ECHEC
+                     : !judged.why.empty() || !judged.differences.empty()                        ? DIFFERENT
+                                                                                                 : CONFORME;
     return judged;
 }
 
