@@ -88,13 +88,17 @@ factory_box)
     "  Dans son message, é et à se lisaient-ils bien ? o" "  Parcours attendu : read" "  Coffret à effacer : o"
   [ "$(head -c3 "$dir"/recette-*.txt)" = $'\xef\xbb\xbf' ] && ! grep -qv $'\r$' "$dir"/recette-*.txt ||
     fail "not UTF-8 with CR LF" ;;
-# A blank box takes the blank roads, at steps 1 and 2. An n, then the input ended: step 13 differs.
+# A blank box takes the blank roads, at steps 1 and 2. A program that takes Read for write changes the
+# box where nothing may change. An n, then the input ended: step 13 differs.
 blank_box)
   (cd "$dir" && "$wine" chg_4917.exe ERASE >/dev/null 2>&1) && rm "$dir/pauses"
+  sed -i 's/\x00write\x00/\x00Read\x00\x00/' "$dir/chg_4917.exe"
   kit "" o FTEMU_DEVICES=0 FTEMU_DEVICES=2 "" n
-  expect 1 'conforme*12,différent,non testé*2' 'différent ; 2 étapes non testées' 13
+  expect 1 'conforme*9,échec,conforme*2,différent,non testé*2' 'échec ; 2 étapes non testées' 13
   grep -qF 'La mémoire de sa puce est vierge' "$dir/out" || fail "the blank box is not shown"
+  changed="le coffret a été modifié" erased="La memoire n est pas vierge -> effacement ok "
   has "  Parcours attendu : read_blank_box" "  Parcours attendu : auto_blank_box" \
+    "  Verdict : échec (« Mise a jour correctement effectuee. » : $changed ; « $erased » : $changed)" \
     "  Verdict : différent (é et à ne se lisaient pas bien)" ;;
 # A device left plugged in, one that Windows counts alone, another device in the box's place: none
 # is written to. The reason names the first line of the identity that is missing.
