@@ -208,9 +208,8 @@ static Verdict do_step(size_t number, const Step &step, const std::wstring &exe,
         return not_run(number, step, "sautée");
     if (step.hands == AFTER_REPLUG && !box->replugged_is_ours)
         return not_run(number, step,
-                       "le périphérique branché ne montre pas l'identité que la recette a écrite : "
-                       "rien n'y a été "
-                       "écrit");
+                       "le périphérique branché ne montre pas l'identité que la recette a écrite : rien n'y a "
+                       "été écrit");
     const Road *road = &road_named(step.road_if_blank && box->blank ? step.road_if_blank : step.road);
     Run run = run_program(exe, road->args, step.hands == OWN_CONSOLE);
     Judged judged;
