@@ -38,7 +38,7 @@ std::string without_user(const std::wstring &path);  // the user's profile folde
 // at once, with its code: the kit's error mode, which the program inherits, shows no dialog.
 #define RUN_LIMIT 30
 // How long a second of the program's pause lasts: the kit's test build runs the program's test
-// build, whose pause lasts a fifth of its seconds.
+// build, whose pause is shorter.
 #ifndef PAUSE_SECOND
 #define PAUSE_SECOND 1.0
 #endif

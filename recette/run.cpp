@@ -54,7 +54,7 @@ Run run_program(const std::wstring &exe, const Args &args, bool own_console)
     double last_output = 0;
     while (run.started) {
         bool ended = WaitForSingleObject(process.hProcess, 20) == WAIT_OBJECT_0;
-        if (drain(output, &run.out) && !ended)
+        if (drain(output, &run.out))
             last_output = seconds_since(begun);
         if (ended)
             break;

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # tests/recette.sh WINDOWS_BUILD WINE PREFIX CASE: the acceptance kit of WINDOWS_BUILD under wine, on
 # the emulated box, driven through a pipe as a tester answers it. Beside it, the test build of the
-# program stands as chg_4917.exe; its pause is recorded and lasts a fifth of its seconds, which the
-# kit's test build, recette_test.exe, expects.
+# program stands as chg_4917.exe; its pause is recorded and lasts half its seconds, more than the
+# 0.4 s a second that the kit's test build, recette_test.exe, expects.
 set -euo pipefail
 build=$1 wine=$2
 export WINEPREFIX=$3
@@ -13,7 +13,7 @@ cp "$build/chg_4917_test.exe" "$dir/chg_4917.exe"
 unset FTEMU_DEVICES FTEMU_EEPROM FTEMU_STRINGS FTEMU_FAIL FTEMU_TRACE FTEMU_FLIP CHG4917_LF_ONLY
 win=Z:${dir//\//\\}
 export WINEPATH="Z:$build/emulator" FTEMU_SETTINGS="$win\\settings" FTEMU_IMAGE="$win\\box.eeprom" \
-  CHG4917_PAUSE_LOG="$win\\pauses" CHG4917_PAUSE_MS=200
+  CHG4917_PAUSE_LOG="$win\\pauses" CHG4917_PAUSE_MS=500
 : >"$dir/settings"
 
 fail() { echo "FAIL: $*"; cat "$dir/out"; [ ! -f "$dir"/recette-*.txt ] || cat "$dir"/recette-*.txt; exit 1; }
