@@ -88,46 +88,50 @@ factory_box)
     "  Dans son message, é et à se lisaient-ils bien ? o" "  Parcours attendu : read" "  Coffret à effacer : o"
   [ "$(head -c3 "$dir"/recette-*.txt)" = $'\xef\xbb\xbf' ] && ! grep -qv $'\r$' "$dir"/recette-*.txt ||
     fail "not UTF-8 with CR LF" ;;
-# A blank box takes the blank roads, at steps 1 and 2. A program that takes Read for write changes the
-# box where nothing may change. An n, then the input ended: step 13 differs.
+# A blank box takes the blank roads, at steps 1 and 2. The window did not close by itself: every step
+# ran, one differs, and the kit is not conforme.
 blank_box)
   (cd "$dir" && "$wine" chg_4917.exe ERASE >/dev/null 2>&1) && rm "$dir/pauses"
-  sed -i 's/\x00write\x00/\x00Read\x00\x00/' "$dir/chg_4917.exe"
-  kit "" o FTEMU_DEVICES=0 FTEMU_DEVICES=2 "" n
-  expect 1 'conforme*9,échec,conforme*2,différent,non testé*2' 'échec ; 2 étapes non testées' 13
+  kit "" o FTEMU_DEVICES=0 FTEMU_DEVICES=2 "" o n FTEMU_DEVICES=1
+  expect 1 'conforme*12,différent,conforme*2' différent 15
   grep -qF 'La mémoire de sa puce est vierge' "$dir/out" || fail "the blank box is not shown"
-  changed="le coffret a été modifié" erased="La memoire n est pas vierge -> effacement ok "
   has "  Parcours attendu : read_blank_box" "  Parcours attendu : auto_blank_box" \
-    "  Verdict : échec (« Mise a jour correctement effectuee. » : $changed ; « $erased » : $changed)" \
-    "  Verdict : différent (é et à ne se lisaient pas bien)" ;;
-# A device left plugged in, one that Windows counts alone, another device in the box's place: none
-# is written to. The reason names the first line of the identity that is missing.
+    "  Verdict : différent (la fenêtre ne s'est pas fermée seule après environ 5 s)" ;;
+# A device left plugged in, one that Windows counts alone, a step skipped, another device in the box's
+# place: none is written to. The reason names the first line of the identity that is missing.
 careless_tester)
-  kit "" o "FTEMU_DEVICES=1 $TRACE" "FTEMU_DEVICES=1 $TRACE" "" o o "FTEMU_IMAGE=$win\\other.eeprom $TRACE"
-  expect 1 'conforme*10,différent*2,conforme,échec,non testé' 'échec ; 1 étape non testée'
+  kit "" o "FTEMU_DEVICES=1 $TRACE" "FTEMU_DEVICES=1 $TRACE" p "FTEMU_IMAGE=$win\\other.eeprom $TRACE"
+  expect 1 'conforme*10,différent*2,non testé,échec,non testé' 'échec ; 2 étapes non testées'
   wrote_nothing
   has "  Verdict : échec (il manque « Manufacturer    : TALUP » ; 8 octet(s) de l'enregistrement diffèrent)" ;;
-# The tester does not confirm the box: nothing is written. Lines end in LF alone: step 1 differs.
+# The tester does not confirm the box: nothing is written, and the kit is incomplete.
 box_refused)
   echo "$TRACE" >"$dir/settings"
-  CHG4917_LF_ONLY=1 kit "" n
-  expect 1 'différent,non testé*14' 'différent ; 14 étapes non testées'
+  kit "" n
+  expect 1 'conforme,non testé*14' 'incomplète ; 14 étapes non testées'
   wrote_nothing
-  has "Recette arrêtée : le testeur n'a pas confirmé que ce coffret peut être effacé : rien n'a été écrit." \
+  has "Recette arrêtée : le testeur n'a pas confirmé que ce coffret peut être effacé : rien n'a été écrit." ;;
+# A program that ends before its pause, its lines ended by LF alone: the reads differ, and the kit
+# misses the lines that say how the box ends.
+short_pause)
+  CHG4917_PAUSE_MS=0 CHG4917_LF_ONLY=1 kit "" o
+  expect 1 'différent,échec*8,différent,non testé*5' 'échec ; 5 étapes non testées'
+  has "  Verdict : différent (plus court que la pause de 5 s)" \
     "           octets   : 52 65 61 64 69 6e 67 20 46 54 20 6d 65 6d 6d 6f 72 79 20 6f 6e 6c 79 20 2e 2e 2e 0d 0a" \
     "           octets   : 52 65 61 64 69 6e 67 20 46 54 20 6d 65 6d 6d 6f 72 79 20 6f 6e 6c 79 20 2e 2e 2e 0a" ;;
-# A program that ends before its pause: every step differs, and the kit is not conforme.
-short_pause)
-  CHG4917_PAUSE_MS=0 kit "" o
-  expect 1 'différent*10,non testé*5' 'différent ; 5 étapes non testées'
-  has "  Verdict : différent (plus court que la pause de 5 s)" ;;
-# Two bits written wrong, a run that hangs, one that crashes: échec, with the bytes and the reasons.
+# Two bits written wrong, a program that takes Read for write, a run that hangs, one that crashes:
+# échec, with the bytes and the reasons. An n, then the input ended: step 13 differs.
 faults)
   echo FTEMU_FLIP=32,47 >"$dir/settings"
-  kit "" o "FTEMU_DEVICES=0 FTEMU_FAIL=FT_ListDevices=hang" "FTEMU_DEVICES=2 FTEMU_FAIL=FT_ListDevices=crash" p
-  expect 1 'conforme,échec*3,conforme,échec*4,conforme,échec*2,non testé*3' 'échec ; 3 étapes non testées'
+  sed -i 's/\x00write\x00/\x00Read\x00\x00/' "$dir/chg_4917.exe"
+  kit "" o "FTEMU_DEVICES=0 FTEMU_FAIL=FT_ListDevices=hang" "FTEMU_DEVICES=2 FTEMU_FAIL=FT_ListDevices=crash" \
+    FTEMU_DEVICES=2 n
+  expect 1 'conforme,échec*3,conforme,échec*7,différent,non testé*2' 'échec ; 2 étapes non testées'
+  changed="le coffret a été modifié" erased="La memoire n est pas vierge -> effacement ok "
   has "  Octet 32 de l'enregistrement : attendu 00, obtenu 01" \
     "  Octet 47 de l'enregistrement : attendu 00, obtenu 01" \
+    "  Verdict : échec (« Mise a jour correctement effectuee. » : $changed ; « $erased » : $changed)" \
+    "  Verdict : différent (é et à ne se lisaient pas bien)" \
     "  Verdict : échec (arrêté au bout de 30 s, sans code de sortie)" \
     "  Verdict : échec (fini avec le code de sortie 0xc0000005)"
   seconds=$(grep -A4 '^Étape 12 ' <<<"$report" | sed -nE 's/^  Durée : ([0-9]+),.*/\1/p')
