@@ -156,22 +156,19 @@ Judged judge(const Run &run, const Road &road, bool as_found)
     if (!ended.empty())
         add(&judged.why, "il manque « " + ended + " »");
     // Where the road leaves the box as it was, a line that says it was changed.
-    bool changed = false;
+    bool keeps_the_box = road.out.find(UPDATED) == std::string::npos && road.out.find(ERASED) == std::string::npos;
     for (const std::string &change : {UPDATED, ERASED}) {
         std::string said = change.substr(0, change.find('\n'));
-        if (road.out.find(UPDATED) == std::string::npos && road.out.find(ERASED) == std::string::npos &&
-            run.out.find(said) != std::string::npos) {
-            changed = true;
+        if (keeps_the_box && run.out.find(said) != std::string::npos)
             add(&judged.why, "« " + said + " » : le coffret a été modifié");
-        }
     }
     if (!judged.bytes.empty())
         add(&judged.why, std::to_string(judged.bytes.size()) + " octet(s) de l'enregistrement diffèrent");
-    if (judged.why.empty() && !paused_long_enough(run, road))
+    // Every reason so far says that the box does not end as the road says.
+    bool box_wrong = !judged.why.empty();
+    if (!box_wrong && !paused_long_enough(run, road))
         judged.why = "plus court que la pause de " + std::to_string(pause_of(road)) + " s";
-    judged.verdict = !ended.empty() || changed || !judged.bytes.empty() || !failure(run).empty() ? ECHEC
-                     : !judged.why.empty() || !judged.differences.empty()                        ? DIFFERENT
-                                                                                                 : CONFORME;
+    judged.verdict = box_wrong ? ECHEC : !judged.why.empty() || !judged.differences.empty() ? DIFFERENT : CONFORME;
     return judged;
 }
 
