@@ -5,11 +5,17 @@
 
 #include "recette.h"
 
-std::wstring own_folder(void)
+std::wstring own_path(void)
 {
     std::wstring path(32768, L'\0');
     DWORD length = GetModuleFileNameW(NULL, &path[0], (DWORD)path.size());
     path.resize(length);
+    return path;
+}
+
+std::wstring own_folder(void)
+{
+    std::wstring path = own_path();
     return path.substr(0, path.find_last_of(L"\\/"));
 }
 

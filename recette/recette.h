@@ -15,6 +15,8 @@ std::wstring wide(const std::string &text);
 std::string from_windows_1252(const std::string &bytes);
 std::string crlf(const std::string &text);
 std::vector<std::string> lines_of(const std::string &text);  // each with its line end
+std::string shown(const std::string &line);                 // the program's line, converted, without its end
+std::string seconds_text(double seconds);                   // "2,5 s"
 void say(const std::string &text);
 // Prints the prompt as a line of its own, starting with "> ", and reads one line of standard input
 // without its line end and outer spaces; false at the end of standard input.
@@ -22,6 +24,7 @@ bool ask(const std::string &prompt, std::string *answer);
 void keep_window_open(void);
 
 // Files, read without running them, and the PC.
+std::wstring own_path(void);  // recette.exe's
 std::wstring own_folder(void);
 // The FTD2XX.dll that Windows loads for a program of folder, as that program sees it (for a 32-bit
 // program, SysWOW64 in place of the system folder), or "" where there is none.
@@ -76,5 +79,17 @@ Judged judge(const Run &run, const Road &road, bool as_found);
 // A run in a console of its own, judged by the tester: 1 yes, 0 no, -1 no answer. A no is différent
 // whatever the other answer.
 Judged judge_by_eye(const Run &run, int accents_right, int closed_after_5_s);
+
+// The report, made as the kit goes and written at its end beside recette.exe.
+// The facts of the report's top, which the kit also shows at its start.
+std::string facts_of(const std::wstring &kit, const std::wstring &exe, const std::wstring &dll);
+void report_begin(const std::string &facts);
+void report_step(size_t number, const char *title, const Road &road, bool own_console, const Run &run,
+                 const Judged &judged);
+void report_not_run(size_t number, const char *title, const std::string &why);
+void report_stopped(const std::string &why);
+// Adds the tester's answers and the table of verdicts, and writes the file: its path, or "" where it
+// could not be written whole.
+std::wstring write_report(const std::wstring &folder, const std::string &answers, const std::string &table);
 
 #endif

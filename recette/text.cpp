@@ -33,25 +33,17 @@ std::string from_windows_1252(const std::string &bytes)
     return utf8(to_wide(1252, bytes));
 }
 
-std::vector<std::string> lines_of(const std::string &text)
+std::string shown(const std::string &line)
 {
-    std::vector<std::string> lines;
-    for (size_t at = 0; at < text.size();) {
-        size_t end = std::min(text.find('\n', at), text.size() - 1) + 1;
-        lines.push_back(text.substr(at, end - at));
-        at = end;
-    }
-    return lines;
+    return from_windows_1252(line.substr(0, line.find_last_not_of("\r\n") + 1));
 }
 
-std::string crlf(const std::string &text)
+std::string seconds_text(double seconds)
 {
-    std::string out;
-    for (char c : text) {
-        if (c == '\n')
-            out += '\r';
-        out += c;
-    }
+    char text[32];
+    snprintf(text, sizeof text, "%.1f s", seconds);
+    std::string out = text;
+    out[out.find('.')] = ',';
     return out;
 }
 

@@ -82,7 +82,7 @@ static std::string failure(const Run &run)
     snprintf(status, sizeof status, run.status > 0xffff ? "0x%08lx" : "%lu", run.status);
     return !run.started ? "chg_4917.exe n'a pas pu être lancé"
            : run.killed ? "arrêté au bout de " + std::to_string(RUN_LIMIT) + " s, sans code de sortie"
-           : run.status ? std::string("fini avec le code de sortie ") + status
+           : run.status ? std::string("s'est terminé avec le code de sortie ") + status
                         : "";
 }
 
@@ -160,14 +160,16 @@ Judged judge(const Run &run, const Road &road, bool as_found)
     for (const std::string &change : {UPDATED, ERASED}) {
         std::string said = change.substr(0, change.find('\n'));
         if (keeps_the_box && run.out.find(said) != std::string::npos)
-            add(&judged.why, "« " + said + " » : le coffret a été modifié");
+            add(&judged.why, "chg_4917.exe dit avoir modifié le coffret : « " + said + " »");
     }
-    if (!judged.bytes.empty())
-        add(&judged.why, std::to_string(judged.bytes.size()) + " octet(s) de l'enregistrement diffèrent");
+    size_t bytes = judged.bytes.size();
+    if (bytes)
+        add(&judged.why, std::to_string(bytes) + (bytes > 1 ? " octets de l'enregistrement diffèrent"
+                                                            : " octet de l'enregistrement diffère"));
     // Every reason so far says that the box does not end as the road says.
     bool box_wrong = !judged.why.empty();
     if (!box_wrong && !paused_long_enough(run, road))
-        judged.why = "plus court que la pause de " + std::to_string(pause_of(road)) + " s";
+        judged.why = "chg_4917.exe s'est fermé avant la fin de sa pause de " + std::to_string(pause_of(road)) + " s";
     judged.verdict = box_wrong ? ECHEC : !judged.why.empty() || !judged.differences.empty() ? DIFFERENT : CONFORME;
     return judged;
 }
@@ -178,9 +180,9 @@ Judged judge_by_eye(const Run &run, int accents_right, int closed_after_5_s)
     if (!judged.why.empty())
         return judged;
     if (accents_right == 0)
-        return {DIFFERENT, "é et à ne se lisaient pas bien", {}, {}};
+        return {DIFFERENT, "les lettres é et à ne s'affichaient pas correctement", {}, {}};
     if (closed_after_5_s == 0)
-        return {DIFFERENT, "la fenêtre ne s'est pas fermée seule après environ 5 s", {}, {}};
+        return {DIFFERENT, "la fenêtre ne s'est pas fermée seule au bout d'environ 5 s", {}, {}};
     if (accents_right < 0 || closed_after_5_s < 0)
         return {NON_TESTE, "pas de réponse", {}, {}};
     return {CONFORME, "", {}, {}};
