@@ -53,10 +53,11 @@ set(CHG_ZIP ${CMAKE_BINARY_DIR}/chg_4917-${PROJECT_VERSION}-win32.zip)
 set(CHG_RECETTE_ZIP ${CMAKE_BINARY_DIR}/chg_4917-${PROJECT_VERSION}-win32-recette.zip)
 include(${PROJECT_SOURCE_DIR}/cmake/signing.cmake)
 chg_sign(CHG_SIGN chg_4917 ${CHG_ZIP})
-add_custom_target(zip ALL ${CMAKE_COMMAND} -E rm -f ${CHG_RECETTE_ZIP} ${CHG_SIGN} COMMAND ${CMAKE_COMMAND} -DZIP_PROGRAM=${ZIP_PROGRAM} -DZIP=${CHG_ZIP}
-                                  -DSOURCE_DIR=${PROJECT_SOURCE_DIR}
-                                  "-DFILES=$<TARGET_FILE:chg_4917>;${CMAKE_BINARY_DIR}/LISEZMOI.txt"
-                                  -P ${PROJECT_SOURCE_DIR}/cmake/zip.cmake
+add_custom_target(zip ALL ${CMAKE_COMMAND} -E rm -f ${CHG_RECETTE_ZIP} ${CHG_SIGN}
+                  COMMAND ${CMAKE_COMMAND} -DZIP_PROGRAM=${ZIP_PROGRAM} -DZIP=${CHG_ZIP}
+                          -DSOURCE_DIR=${PROJECT_SOURCE_DIR}
+                          "-DFILES=$<TARGET_FILE:chg_4917>;${CMAKE_BINARY_DIR}/LISEZMOI.txt"
+                          -P ${PROJECT_SOURCE_DIR}/cmake/zip.cmake
                   WORKING_DIRECTORY ${CMAKE_BINARY_DIR} VERBATIM)
 add_dependencies(zip chg_4917)
 
