@@ -1,6 +1,7 @@
 // The program's process-lifetime state and its EEPROM operations, defined in
-// changeur.cpp. The tests reach them only through runs of the whole program
-// (tests/roads.cpp), on the emulated device library.
+// changeur.cpp. The tests reach them through runs of the whole program
+// (tests/roads.cpp), on the emulated device library; only the faulty release
+// of the kit's tests calls two of them itself (tests/read_writes.cpp).
 #ifndef CHANGEUR_H
 #define CHANGEUR_H
 

@@ -8,24 +8,27 @@ build=$1 wine=$2
 export WINEPREFIX=$3
 dir=$(mktemp -d)
 trap 'rm -rf "$dir"' EXIT
+folder=$dir  # the kit's
 cp "$build/recette_test.exe" "$dir/recette.exe"
 cp "$build/chg_4917_test.exe" "$dir/chg_4917.exe"
-unset FTEMU_DEVICES FTEMU_EEPROM FTEMU_STRINGS FTEMU_FAIL FTEMU_TRACE FTEMU_FLIP CHG4917_LF_ONLY
+unset FTEMU_DEVICES FTEMU_EEPROM FTEMU_STRINGS FTEMU_FAIL FTEMU_TRACE FTEMU_FLIP CHG4917_LF_ONLY \
+  CHG4917_CRASH_IN_CONSOLE
 win=Z:${dir//\//\\}
 export WINEPATH="Z:$build/emulator" FTEMU_SETTINGS="$win\\settings" FTEMU_IMAGE="$win\\box.eeprom" \
   CHG4917_PAUSE_LOG="$win\\pauses" CHG4917_PAUSE_MS=500
 : >"$dir/settings"
 
-fail() { echo "FAIL: $*"; cat "$dir/out"; [ ! -f "$dir"/recette-*.txt ] || cat "$dir"/recette-*.txt; exit 1; }
+fail() { echo "FAIL: $*"; cat "$dir/out"; [ -z "${report:-}" ] || echo "$report"; exit 1; }
 
 # kit ANSWER...: runs the kit and answers each prompt with the next ANSWER. An answer NAME=value...
 # writes the emulator's settings file, a line a setting (the box unplugged, a device plugged in), and
-# answers Enter. Standard input ends after the last answer. Sets status, verdicts (the verdict
-# column of the kit's table), last (its last line) and report (the report's text).
+# answers Enter; an answer @FUNCTION ANSWER runs the shell function, then answers ANSWER. Standard
+# input ends after the last answer. Sets status, verdicts (the verdict column of the kit's table),
+# last (its last line) and report (the report's text).
 kit() {
-  local line answer pid
+  local line answer action pid
   # As on a French PC. Wine's own messages go to a file: the services it may start keep them open.
-  coproc KIT { cd "$dir" && exec env LC_ALL=fr_FR.UTF-8 timeout 600 "$wine" recette.exe 2>>"$dir/err"; }
+  coproc KIT { cd "$dir" && exec env LC_ALL=fr_FR.UTF-8 timeout 600 "$wine" "$folder/recette.exe" 2>>"$dir/err"; }
   pid=$KIT_PID
   exec 3<&"${KIT[0]}" 4>&"${KIT[1]}"
   eval "exec ${KIT[0]}<&- ${KIT[1]}>&-"  # only 3 and 4 stay open, so that closing 4 ends the kit's input
@@ -35,7 +38,10 @@ kit() {
     [[ $line == '> '* && $# -gt 0 ]] || continue
     answer=$1
     shift
-    if [[ $answer == *=* ]]; then
+    if [[ $answer == @* ]]; then
+      read -r action answer <<<"${answer#@}"
+      "$action"
+    elif [[ $answer == *=* ]]; then
       tr ' ' '\n' <<<"$answer" >"$dir/settings"
       answer=
     fi
@@ -47,7 +53,7 @@ kit() {
   wait "$pid" || status=$?
   verdicts=$(sed -nE 's/^ ?[0-9]+\. .*  (conforme|différent|échec|non testé)$/\1/p' "$dir/out" | paste -sd,)
   last=$(grep '^Recette : ' "$dir/out" || true)
-  report=$(cat "$dir"/recette-*-????-??-??-??????.txt 2>/dev/null || true)
+  report=$(cat "$folder"/recette-*-????-??-??-??????.txt 2>/dev/null || true)
 }
 # expect STATUS VERDICTS LAST [PAUSES]: the kit's status, its verdicts (a verdict followed by *N stands
 # for N of them), its last line and, where given, the number of pauses of 5 s the program made.
@@ -71,6 +77,10 @@ has() {  # each LINE stands whole in the report
 # No erase and no programming since the trace began.
 wrote_nothing() { ! grep -E '^FT_(EraseEE|EE_Program)' "$dir/trace" || fail "written: $(cat "$dir/trace")"; }
 TRACE="FTEMU_TRACE=$win\\trace"
+# The program updates the box of IMAGE, as it leaves the factory, outside the kit.
+updated_box() {
+  (cd "$dir" && FTEMU_IMAGE="$win\\$1" "$wine" chg_4917.exe >/dev/null 2>&1) && rm "$dir/pauses"
+}
 
 case $4 in
 # Every step, the tester's included, from the factory box. The DLL stands in the user's profile.
@@ -78,65 +88,91 @@ factory_box)
   profile="$WINEPREFIX/drive_c/users/$(id -un)"
   mkdir -p "$profile/${dir##*/}" && trap 'rm -rf "$dir" "$profile/${dir##*/}"' EXIT
   cp "$build/emulator/FTD2XX.dll" "$profile/${dir##*/}/"
-  WINEPATH="C:\\users\\$(id -un)\\${dir##*/}" kit "" o FTEMU_DEVICES=0 FTEMU_DEVICES=2 "" o o FTEMU_DEVICES=1
-  expect 0 'conforme*15' conforme 15
+  WINEPATH="C:\\users\\$(id -un)\\${dir##*/}" kit "" o FTEMU_DEVICES=0 FTEMU_DEVICES=2 "" o o FTEMU_DEVICES=1 o
+  expect 0 'conforme*16' conforme 16
   grep -qxF '  Description     : Coffret 4917 non configure' "$dir/out" || fail "the box is not shown"
-  sum=$(sha256sum "$dir/chg_4917.exe")
+  version=$(sed -n '1s/^.*Rapport de recette de chg_4917 //p' <<<"$report")
   emulated="Emulated device library of the chg_4917 tests, never for a technician, chg_4917 tests"
-  has "chg_4917.exe SHA-256 : ${sum%% *}" "FTD2XX.dll : %USERPROFILE%\\${dir##*/}\\FTD2XX.dll" \
-    "Version de FTD2XX.dll : 1.0.0.0, $emulated, 32 bits" \
-    "  Dans son message, é et à se lisaient-ils bien ? o" "  Parcours attendu : read" "  Coffret à effacer : o"
+  kit_sum=$(sha256sum "$dir/recette.exe") sum=$(sha256sum "$dir/chg_4917.exe")
+  has "recette.exe : version ${version%$'\r'}" "recette.exe SHA-256 : ${kit_sum%% *}" \
+    "chg_4917.exe SHA-256 : ${sum%% *}" "FTD2XX.dll : %USERPROFILE%\\${dir##*/}\\FTD2XX.dll" \
+    "Version de FTD2XX.dll : 1.0.0.0, $emulated, 32 bits" "  Coffret à effacer : o" "  Coffret resté branché : o" \
+    "  Dans son message, les lettres é et à s'affichaient-elles correctement ? o" "  Parcours attendu : read"
   [ "$(head -c3 "$dir"/recette-*.txt)" = $'\xef\xbb\xbf' ] && ! grep -qv $'\r$' "$dir"/recette-*.txt ||
     fail "not UTF-8 with CR LF" ;;
 # A blank box takes the blank roads, at steps 1 and 2. The window did not close by itself: every step
 # ran, one differs, and the kit is not conforme.
 blank_box)
   (cd "$dir" && "$wine" chg_4917.exe ERASE >/dev/null 2>&1) && rm "$dir/pauses"
-  kit "" o FTEMU_DEVICES=0 FTEMU_DEVICES=2 "" o n FTEMU_DEVICES=1
-  expect 1 'conforme*12,différent,conforme*2' différent 15
+  kit "" o FTEMU_DEVICES=0 FTEMU_DEVICES=2 "" o n FTEMU_DEVICES=1 o
+  expect 1 'conforme*13,différent,conforme*2' différent 16
   grep -qF 'La mémoire de sa puce est vierge' "$dir/out" || fail "the blank box is not shown"
   has "  Parcours attendu : read_blank_box" "  Parcours attendu : auto_blank_box" \
-    "  Verdict : différent (la fenêtre ne s'est pas fermée seule après environ 5 s)" ;;
-# A device left plugged in, one that Windows counts alone, a step skipped, another device in the box's
-# place: none is written to. The reason names the first line of the identity that is missing.
+    "  Verdict : différent (la fenêtre ne s'est pas fermée seule au bout d'environ 5 s)" ;;
+# A device left plugged in, a step skipped, one device in its own window and the accents said wrong,
+# then a second box, updated already, left in the kit's box's place: the tester says it is not the
+# kit's box, and none of them is written to.
 careless_tester)
-  kit "" o "FTEMU_DEVICES=1 $TRACE" "FTEMU_DEVICES=1 $TRACE" p "FTEMU_IMAGE=$win\\other.eeprom $TRACE"
-  expect 1 'conforme*10,différent*2,non testé,échec,non testé' 'échec ; 2 étapes non testées'
+  updated_box second.eeprom
+  kit "" o "FTEMU_DEVICES=1 $TRACE" p "" n o "FTEMU_IMAGE=$win\\second.eeprom $TRACE" n
+  expect 1 'conforme*11,différent,non testé,différent,conforme,non testé' 'différent ; 2 étapes non testées'
   wrote_nothing
-  has "  Verdict : échec (il manque « Manufacturer    : TALUP » ; 8 octet(s) de l'enregistrement diffèrent)" ;;
-# The tester does not confirm the box: nothing is written, and the kit is incomplete.
+  refused="le testeur n'a pas confirmé que le périphérique branché est le coffret de la recette"
+  has "  Coffret resté branché : n" "  Verdict : non testé ($refused : rien n'y a été écrit)" \
+    "  Verdict : différent (les lettres é et à ne s'affichaient pas correctement)" ;;
+# Enter, where the kit asks whether the box may be erased: nothing is written, and the kit is incomplete.
 box_refused)
   echo "$TRACE" >"$dir/settings"
-  kit "" n
-  expect 1 'conforme,non testé*14' 'incomplète ; 14 étapes non testées'
+  kit "" ""
+  expect 1 'conforme,non testé*15' 'incomplète ; 15 étapes non testées'
   wrote_nothing
-  has "Recette arrêtée : le testeur n'a pas confirmé que ce coffret peut être effacé : rien n'a été écrit." ;;
+  has "Recette arrêtée : le testeur n'a pas confirmé que ce coffret pouvait être effacé : rien n'a été écrit." \
+    "  Coffret à effacer : Entrée" ;;
+# The kit's folder, reached through a link, is gone when the report is written: the kit says so and
+# is not conforme.
+report_not_written)
+  mkdir "$dir/kit" && mv "$dir"/*.exe "$dir/kit" && ln -s kit "$dir/link" && folder=$dir/link
+  unlink_folder() { rm "$dir/link"; }
+  kit "" "@unlink_folder n"
+  expect 1 'conforme,non testé*15' 'incomplète ; 15 étapes non testées'
+  grep -qxF "Le rapport n'a pas pu être écrit dans $win\\link." "$dir/out" && [ -z "$(ls "$dir"/kit/*.txt 2>/dev/null)" ] ||
+    fail "a report, or no word of its absence" ;;
 # A program that ends before its pause, its lines ended by LF alone: the reads differ, and the kit
-# misses the lines that say how the box ends.
+# misses the lines that say how the box ends. No answer to the second question of step 14.
 short_pause)
-  CHG4917_PAUSE_MS=0 CHG4917_LF_ONLY=1 kit "" o
-  expect 1 'différent,échec*8,différent,non testé*5' 'échec ; 5 étapes non testées'
-  has "  Verdict : différent (plus court que la pause de 5 s)" \
+  CHG4917_PAUSE_MS=0 CHG4917_LF_ONLY=1 kit "" o FTEMU_DEVICES=0 FTEMU_DEVICES=2 "" o
+  expect 1 'différent,échec*4,différent,échec*4,différent*3,non testé*3' 'échec ; 3 étapes non testées'
+  has "  Verdict : différent (chg_4917.exe s'est fermé avant la fin de sa pause de 5 s)" \
+    "  La fenêtre s'est-elle fermée seule, au bout d'environ 5 s ? pas de réponse" \
     "           octets   : 52 65 61 64 69 6e 67 20 46 54 20 6d 65 6d 6d 6f 72 79 20 6f 6e 6c 79 20 2e 2e 2e 0d 0a" \
     "           octets   : 52 65 61 64 69 6e 67 20 46 54 20 6d 65 6d 6d 6f 72 79 20 6f 6e 6c 79 20 2e 2e 2e 0a" ;;
-# Two bits written wrong, a program that takes Read for write, a run that hangs, one that crashes:
-# échec, with the bytes and the reasons. An n, then the input ended: step 13 differs.
+# Two bits written wrong, a program that takes Read for write, a run that hangs, one that crashes,
+# one that crashes only in a console of its own whatever the tester says, another device with another
+# identity plugged in again: échec, with the bytes and the reasons, and that device is not written to.
 faults)
   echo FTEMU_FLIP=32,47 >"$dir/settings"
   sed -i 's/\x00write\x00/\x00Read\x00\x00/' "$dir/chg_4917.exe"
-  kit "" o "FTEMU_DEVICES=0 FTEMU_FAIL=FT_ListDevices=hang" "FTEMU_DEVICES=2 FTEMU_FAIL=FT_ListDevices=crash" \
-    FTEMU_DEVICES=2 n
-  expect 1 'conforme,échec*3,conforme,échec*7,différent,non testé*2' 'échec ; 2 étapes non testées'
-  changed="le coffret a été modifié" erased="La memoire n est pas vierge -> effacement ok "
+  CHG4917_CRASH_IN_CONSOLE=1 kit "" o "FTEMU_DEVICES=0 FTEMU_FAIL=FT_ListDevices=hang" \
+    "FTEMU_DEVICES=2 FTEMU_FAIL=FT_ListDevices=crash" FTEMU_DEVICES=2 o o "FTEMU_IMAGE=$win\\other.eeprom $TRACE" o
+  expect 1 'conforme,échec*3,conforme*2,échec*9,non testé' 'échec ; 1 étape non testée'
+  wrote_nothing
+  said="chg_4917.exe dit avoir modifié le coffret" erased="La memoire n est pas vierge -> effacement ok "
+  crash="  Verdict : échec (s'est terminé avec le code de sortie 0xc0000005)"
   has "  Octet 32 de l'enregistrement : attendu 00, obtenu 01" \
     "  Octet 47 de l'enregistrement : attendu 00, obtenu 01" \
-    "  Verdict : échec (« Mise a jour correctement effectuee. » : $changed ; « $erased » : $changed)" \
-    "  Verdict : différent (é et à ne se lisaient pas bien)" \
+    "  Verdict : échec ($said : « Mise a jour correctement effectuee. » ; $said : « $erased »)" \
     "  Verdict : échec (arrêté au bout de 30 s, sans code de sortie)" \
-    "  Verdict : échec (fini avec le code de sortie 0xc0000005)"
-  seconds=$(grep -A4 '^Étape 12 ' <<<"$report" | sed -nE 's/^  Durée : ([0-9]+),.*/\1/p')
+    "  Verdict : échec (il manque « Manufacturer    : TALUP » ; 8 octets de l'enregistrement diffèrent)"
+  [ "$(grep -cxF "$crash"$'\r' <<<"$report")" = 2 ] || fail "not two crashes"
+  seconds=$(grep -A4 '^Étape 13 ' <<<"$report" | sed -nE 's/^  Durée : ([0-9]+),.*/\1/p')
   [ "$seconds" -lt 5 ] || fail "the crash held the run $seconds s"
-  ! grep -A3 '^Étape 11 ' <<<"$report" | grep -q 'Code de sortie' || fail "a killed run with a code" ;;
+  ! grep -A3 '^Étape 12 ' <<<"$report" | grep -q 'Code de sortie' || fail "a killed run with a code" ;;
+# A release whose READ writes the box and says nothing of it: the READ of the blank box shows it.
+read_writes)
+  cp "$build/chg_4917_read_writes.exe" "$dir/chg_4917.exe"
+  kit "" o
+  expect 1 'conforme*5,échec,différent,conforme*4,non testé*5' 'échec ; 5 étapes non testées'
+  has "  Verdict : échec (4 octets de l'enregistrement diffèrent)" ;;
 # Without FTD2XX.dll the kit says so and runs nothing.
 no_library)
   unset WINEPATH
