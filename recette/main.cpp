@@ -171,7 +171,7 @@ static std::string replugged_refused(const Known &box)
     if (box.replugged.find(crlf(MEMORY_IDENTITY)) == std::string::npos)
         return "le périphérique branché ne porte pas l'identité écrite par la recette : rien n'y a été écrit";
     say("Le périphérique resté branché porte l'identité écrite par la recette :\n" + what_was_read(box.replugged) +
-        "Un second coffret 4917 déjà mis à jour porte la même.\n");
+        "Un second coffret 4917 déjà mis à jour porterait la même : seul votre marquage les distingue.\n");
     if (confirmed("Sa mémoire va être effacée et réécrite.\nEst-ce bien le coffret de la recette, et non le "
                   "second périphérique ?",
                   "ne pas faire l'étape " + std::to_string(STEP_COUNT), "Coffret resté branché"))
