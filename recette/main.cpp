@@ -131,8 +131,8 @@ static std::string what_was_read(const std::string &out)
 // The box as the kit knows it, from step 1's read and what the steps since did to it.
 struct Known {
     bool blank;
-    std::string found;       // step 1's output
-    std::string replugged;   // the output of the READ after the box was plugged in again
+    std::string found;      // step 1's output
+    std::string replugged;  // the output of the READ after the box was plugged in again
 };
 
 // As found, the box is blank or programmed: its road is the one of the two that its run matches
@@ -290,8 +290,11 @@ static int recette(void)
     bool skipped = false;
     std::string stopped;
     for (size_t i = 0; i < STEP_COUNT; i++) {
-        if (i + 1 == FIRST_WRITE && !(stopped = box_refused(box)).empty())
-            report_stopped(stopped);
+        if (i + 1 == FIRST_WRITE) {
+            stopped = box_refused(box);
+            if (!stopped.empty())
+                report_stopped(stopped);
+        }
         verdicts[i] = stopped.empty() ? do_step(i + 1, STEPS[i], exe, &box, &skipped) : NON_TESTE;
     }
     std::string table = "\nRésultat de la recette\n";

@@ -15,8 +15,8 @@ std::wstring wide(const std::string &text);
 std::string from_windows_1252(const std::string &bytes);
 std::string crlf(const std::string &text);
 std::vector<std::string> lines_of(const std::string &text);  // each with its line end
-std::string shown(const std::string &line);                 // the program's line, converted, without its end
-std::string seconds_text(double seconds);                   // "2,5 s"
+std::string shown(const std::string &line);                  // the program's line, converted, without its end
+std::string seconds_text(double seconds);                    // "2,5 s"
 void say(const std::string &text);
 // Prints the prompt as a line of its own, starting with "> ", and reads one line of standard input
 // without its line end and outer spaces; false at the end of standard input.

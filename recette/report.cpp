@@ -21,8 +21,8 @@ static std::string today(void)
 std::string facts_of(const std::wstring &kit, const std::wstring &exe, const std::wstring &dll)
 {
     std::string exe_version = file_version(exe), dll_version = file_version(dll);
-    return "Date : " + today() + "\nWindows : " + windows_version() + "\nrecette.exe : version " PROJECT_VERSION
-           "\nrecette.exe SHA-256 : " + sha256_of(kit) +
+    return "Date : " + today() + "\nWindows : " + windows_version() +
+           "\nrecette.exe : version " PROJECT_VERSION "\nrecette.exe SHA-256 : " + sha256_of(kit) +
            "\nchg_4917.exe : " + (exe_version.empty() ? "aucune version" : "version " + exe_version) +
            "\nchg_4917.exe SHA-256 : " + sha256_of(exe) + "\nFTD2XX.dll : " + without_user(dll) +
            "\nVersion de FTD2XX.dll : " + (dll_version.empty() ? "aucune" : dll_version) + ", 32 bits\n";

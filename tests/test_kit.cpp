@@ -25,7 +25,7 @@ struct Paused {
 TEST(KitVerdict, PauseNineTenthsOfTheRoads)
 {
     const Paused cases[] = {
-        {"read_no_device", 1.0, 0.95, CONFORME}, {"read_no_device", 1.0, 0.85, DIFFERENT},
+        {"read_no_device", 1.0, 0.95, CONFORME},  {"read_no_device", 1.0, 0.85, DIFFERENT},
         {"read_no_device", 1.2, 0.10, DIFFERENT}, {"probe_absent", 0.95, 0.0, CONFORME},
         {"probe_absent", 0.85, 0.0, DIFFERENT},
     };
@@ -49,8 +49,8 @@ struct ByEye {
 TEST(KitVerdict, OwnConsoleByTheRunThenTheAnswers)
 {
     const ByEye cases[] = {
-        {0, false, 1, 1, CONFORME},    {0xc0000005, false, 1, 1, ECHEC}, {0, true, 1, 1, ECHEC},
-        {0, false, 1, -1, NON_TESTE},  {0, false, -1, 1, NON_TESTE},     {0, false, 0, -1, DIFFERENT},
+        {0, false, 1, 1, CONFORME},   {0xc0000005, false, 1, 1, ECHEC}, {0, true, 1, 1, ECHEC},
+        {0, false, 1, -1, NON_TESTE}, {0, false, -1, 1, NON_TESTE},     {0, false, 0, -1, DIFFERENT},
         {0, false, -1, 0, DIFFERENT},
     };
     for (const ByEye &c : cases) {
