@@ -30,7 +30,7 @@ TEST(KitVerdict, PauseNineTenthsOfTheRoads)
         {"probe_absent", 0.85, 0.0, DIFFERENT},
     };
     for (const Paused &c : cases) {
-        const Road &road = road_named(c.road);
+        Road road = road_named(c.road);  // a copy: gcc 14 would warn of a dangling reference
         double pause = road.trace.find(PAUSE7) != std::string::npos ? 7 : 5;
         Judged judged = judge(run_of(road, c.seconds * pause, c.quiet * pause), road, false);
         EXPECT_EQ(judged.verdict, c.verdict) << c.road << " " << c.seconds << " " << c.quiet << ": " << judged.why;
