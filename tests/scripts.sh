@@ -25,6 +25,61 @@ in_namespace() {
     sh "$@" 2>&1 && echo "status 0" || echo "status $?"
 }
 setup_left() { in_namespace "$src/tools/wine32/setup"; cut -d: -f2,3,7,8 binfmt/register; head -n1 binfmt/qemu-i386; }
+# The root step's installs of each NEED (none of their packages installed), one call each as run-tests makes
+# them, as root, against a fake apt-get whose update fails UPDATE_FAILS times as a mirror in sync does and
+# whose install answers INSTALL: ok, held (unresolvable while the security suite is among its sources) or
+# nowhere (no source has make). Prints the root step's own lines, the status of each call, the apt commands
+# and sleeps in their order, with the sources given to apt, and the temporary folders left.
+apt_root_step() {
+  mkdir path admin tmp
+  : >admin/status
+  cat >path/apt-get <<'FAKE'
+#!/bin/bash
+parts=""
+for arg; do case $arg in Dir::Etc::SourceParts=*) parts=${arg#*=} ;; esac; done
+echo "apt-get $*" | sed "s|$TMPDIR/[^ ]*|TMP|g" >>"$APT_LOG"
+[ -z "$parts" ] || sed 's/^/  | /' "$parts"/* >>"$APT_LOG"
+case $* in
+update)
+  [ "$(grep -c '^apt-get update$' "$APT_LOG")" -gt "$UPDATE_FAILS" ] && exit 0
+  echo "Err:6 http://mirror.invalid/debian-security bookworm-security/main i386 Packages"
+  echo "  File has unexpected size (374820 != 376004). Mirror sync in progress? [IP: 192.0.2.1 80]"
+  echo "E: Some index files failed to download. They have been ignored, or old ones used instead." >&2
+  exit 100 ;;
+indextargets)
+  for target in "debian bookworm main amd64" "debian bookworm main i386" "debian bookworm main amd64 Translations" \
+    "debian-security bookworm-security main amd64"; do
+    set -- $target
+    printf '%s\n' "Description: http://mirror.invalid/$1 $2/$3 $4 ${5:-Packages}" "Identifier: ${5:-Packages}" \
+      "Trusted: yes" "Architecture: $4" "Component: $3" "Release: $2" "Repo-URI: http://mirror.invalid/$1/" \
+      "Site: http://mirror.invalid/$1" "Target-Of: deb" ""
+  done ;;
+*install*)
+  case $INSTALL in
+  held) [ -n "$parts" ] && ! grep -q security "$parts"/* && exit 0
+    echo "E: Unable to correct problems, you have held broken packages." >&2 ;;
+  nowhere) echo "E: Unable to locate package make" >&2 ;;
+  *) exit 0 ;;
+  esac
+  exit 100 ;;
+esac
+FAKE
+  printf '#!/bin/sh\necho "sleep $*" >>"$APT_LOG"\n' >path/sleep
+  printf '#!/bin/sh\n[ "$*" = -u ] && echo 0 || exec %q "$@"\n' "$(command -v id)" >path/id
+  chmod +x path/*
+  local fails=$1 install=$2 need status
+  shift 2
+  for need; do
+    status=0
+    PATH=$dir/path:$PATH DPKG_ADMINDIR=$dir/admin TMPDIR=$dir/tmp APT_LOG=$dir/log UPDATE_FAILS=$fails \
+      INSTALL=$install "$src/tools/install-missing" --update-once "$dir/updated" run-tests "$need" >out 2>&1 ||
+      status=$?
+    grep '^run-tests: ' out
+    echo "status $status"
+  done
+  cat log
+  echo "left in TMPDIR: $(ls tmp)"
+}
 
 case $1 in
 # dpkg's status decides: a package removed but not purged (rc) is missing.
@@ -92,5 +147,98 @@ ci_choice)
 ci: the tests run on this machine, then in a fresh Debian 12 (bookworm), as this machine is Debian 13 (trixie)
 ci: the tests run on this machine, then in a fresh Debian 12 (bookworm) and Debian 13 (trixie), as this machine is \
 Debian GNU/Linux trixie/sid, neither Debian 12 nor 13" ;;
+# A mirror in sync: the update is tried 4 times, 20 s apart, then the install goes on with the lists apt has.
+apt_mirror_in_sync)
+  apt_root_step 9 ok build | expect "run-tests: installing g++ cmake make
+run-tests: apt-get update failed (status 100); trying again in 20 s (2 of 4)
+run-tests: apt-get update failed (status 100); trying again in 20 s (3 of 4)
+run-tests: apt-get update failed (status 100); trying again in 20 s (4 of 4)
+run-tests: apt-get update failed 4 times, 20 s apart (status 100)
+run-tests: apt could not fetch these indexes:
+run-tests:   http://mirror.invalid/debian-security bookworm-security/main i386 Packages (File has unexpected size \
+(374820 != 376004). Mirror sync in progress?)
+run-tests: installing from the lists that apt has
+run-tests: once the mirror is whole, bring in what the update missed with: sudo apt-get update && sudo apt-get upgrade
+status 0
+apt-get update
+sleep 20
+apt-get update
+sleep 20
+apt-get update
+sleep 20
+apt-get update
+apt-get install -y --no-install-recommends g++ cmake make
+left in TMPDIR: " ;;
+# A mirror that recovers within the tries: nothing is left out, nothing more is said.
+apt_mirror_recovers)
+  apt_root_step 1 ok build qemu | expect "run-tests: installing g++ cmake make
+run-tests: apt-get update failed (status 100); trying again in 20 s (2 of 4)
+status 0
+run-tests: installing qemu-user-static gcc-multilib
+status 0
+apt-get update
+sleep 20
+apt-get update
+apt-get install -y --no-install-recommends g++ cmake make
+apt-get install -y --no-install-recommends qemu-user-static gcc-multilib
+left in TMPDIR: " ;;
+# An install that the remaining lists cannot resolve: once more, without the source whose index failed;
+# the second call of the run knows it without updating again.
+apt_source_left_out)
+  apt_root_step 9 held build qemu | grep -v -e 'update failed' -e '^  | ' | expect "run-tests: installing g++ cmake make
+run-tests: apt could not fetch these indexes:
+run-tests:   http://mirror.invalid/debian-security bookworm-security/main i386 Packages (File has unexpected size \
+(374820 != 376004). Mirror sync in progress?)
+run-tests: installing from the lists that apt has
+run-tests: apt cannot install from those lists; once more, leaving out http://mirror.invalid/debian-security \
+bookworm-security, whose index could not be fetched, for this one install
+run-tests: installed without http://mirror.invalid/debian-security bookworm-security; once the mirror is whole, \
+bring in its updates with: sudo apt-get update && sudo apt-get upgrade
+status 0
+run-tests: installing qemu-user-static gcc-multilib
+run-tests: apt cannot install from those lists; once more, leaving out http://mirror.invalid/debian-security \
+bookworm-security, whose index could not be fetched, for this one install
+run-tests: installed without http://mirror.invalid/debian-security bookworm-security; once the mirror is whole, \
+bring in its updates with: sudo apt-get update && sudo apt-get upgrade
+status 0
+apt-get update
+sleep 20
+apt-get update
+sleep 20
+apt-get update
+sleep 20
+apt-get update
+apt-get install -y --no-install-recommends g++ cmake make
+apt-get indextargets
+apt-get -o Dir::Etc::SourceList=/dev/null -o Dir::Etc::SourceParts=TMP -o Dir::Cache::pkgcache= \
+-o Dir::Cache::srcpkgcache= install -y --no-install-recommends g++ cmake make
+apt-get install -y --no-install-recommends qemu-user-static gcc-multilib
+apt-get indextargets
+apt-get -o Dir::Etc::SourceList=/dev/null -o Dir::Etc::SourceParts=TMP -o Dir::Cache::pkgcache= \
+-o Dir::Cache::srcpkgcache= install -y --no-install-recommends qemu-user-static gcc-multilib
+left in TMPDIR: " ;;
+# The sources given to apt for that one install: apt's own, less the security suite, whatever its architectures.
+apt_sources_left_out)
+  apt_root_step 9 held build | grep '^  | ' | expect "  | Types: deb
+  | URIs: http://mirror.invalid/debian/
+  | Suites: bookworm
+  | Components: main
+  | Architectures: amd64 i386
+  | Trusted: yes
+  | " ;;
+# A package that no source has: the root step stops with its own words and status 1.
+apt_package_in_no_source)
+  apt_root_step 9 nowhere build | sed -n '/once more/,$p' | grep -v -e '^  | ' -e '^sleep' | uniq |
+    expect "run-tests: apt cannot install from those lists; once more, leaving out \
+http://mirror.invalid/debian-security bookworm-security, whose index could not be fetched, for this one install
+run-tests: cannot install g++ cmake make:
+run-tests:   make: no source that apt can read has it
+status 1
+apt-get update
+apt-get install -y --no-install-recommends g++ cmake make
+apt-get indextargets
+apt-get -o Dir::Etc::SourceList=/dev/null -o Dir::Etc::SourceParts=TMP -o Dir::Cache::pkgcache= \
+-o Dir::Cache::srcpkgcache= install -y --no-install-recommends g++ cmake make
+left in TMPDIR: " ;;
 *) echo "scripts.sh: no case $1" >&2; exit 2 ;;
 esac
