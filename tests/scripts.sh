@@ -28,7 +28,7 @@ setup_left() { in_namespace "$src/tools/wine32/setup"; cut -d: -f2,3,7,8 binfmt/
 # The root step's installs of each NEED (none of their packages installed), one call each as run-tests makes
 # them, as root, against a fake apt-get whose update fails UPDATE_FAILS times as a mirror in sync does and
 # whose install answers INSTALL: ok, held (unresolvable while the security suite is among its sources) or
-# nowhere (no source has make). Prints the root step's own lines, the status of each call, the apt commands
+# nowhere (no source has make, nor cmake 3.25). Prints the root step's own lines, the status of each call, the apt commands
 # and sleeps in their order, with the sources given to apt, and the temporary folders left.
 apt_root_step() {
   mkdir path admin tmp
@@ -58,7 +58,7 @@ indextargets)
   case $INSTALL in
   held) [ -n "$parts" ] && ! grep -q security "$parts"/* && exit 0
     echo "E: Unable to correct problems, you have held broken packages." >&2 ;;
-  nowhere) echo "E: Unable to locate package make" >&2 ;;
+  nowhere) printf '%s\n' "E: Unable to locate package make" "E: Version '3.25' for 'cmake' was not found" >&2 ;;
   *) exit 0 ;;
   esac
   exit 100 ;;
@@ -233,6 +233,7 @@ apt_package_in_no_source)
 http://mirror.invalid/debian-security bookworm-security, whose index could not be fetched, for this one install
 run-tests: cannot install g++ cmake make:
 run-tests:   make: no source that apt can read has it
+run-tests:   cmake 3.25: no source that apt can read has this version
 status 1
 apt-get update
 apt-get install -y --no-install-recommends g++ cmake make
