@@ -28,8 +28,8 @@ setup_left() { in_namespace "$src/tools/wine32/setup"; cut -d: -f2,3,7,8 binfmt/
 # The root step's installs of each NEED (none of their packages installed), one call each as run-tests makes
 # them, as root, against a fake apt-get whose update fails UPDATE_FAILS times as a mirror in sync does and
 # whose install answers INSTALL: ok, held (unresolvable while the security suite is among its sources) or
-# nowhere (no source has make, nor cmake 3.25). Prints the root step's own lines, the status of each call, the apt commands
-# and sleeps in their order, with the sources given to apt, and the temporary folders left.
+# nowhere (no source has make, nor cmake 3.25). Prints the root step's own lines, the status of each call,
+# the apt commands and sleeps in their order, with the sources given to apt, and the temporary folders left.
 apt_root_step() {
   mkdir path admin tmp
   : >admin/status
