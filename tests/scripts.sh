@@ -81,6 +81,23 @@ FAKE
   echo "left in TMPDIR: $(ls tmp)"
 }
 
+# What the root step says and runs where the update fails as a mirror in sync does, and where it leaves a source out.
+updates_failing=$'apt-get update\nsleep 20\napt-get update\nsleep 20\napt-get update\nsleep 20\napt-get update'
+fetch_failed="run-tests: apt could not fetch these indexes:
+run-tests:   http://mirror.invalid/debian-security bookworm-security/main i386 Packages (File has unexpected size \
+(374820 != 376004). Mirror sync in progress?)
+run-tests: installing from the lists that apt has"
+left_out="run-tests: apt cannot install from those lists; once more, leaving out http://mirror.invalid/debian-security \
+bookworm-security, whose index could not be fetched, for this one install
+run-tests: installed without http://mirror.invalid/debian-security bookworm-security; once the mirror is whole, \
+bring in its updates with: sudo apt-get update && sudo apt-get upgrade"
+installs() {  # the apt commands of an install that the lists apt has cannot resolve
+  echo "apt-get install -y --no-install-recommends $*"
+  echo "apt-get indextargets"
+  echo "apt-get -o Dir::Etc::SourceList=/dev/null -o Dir::Etc::SourceParts=TMP -o Dir::Cache::pkgcache= \
+-o Dir::Cache::srcpkgcache= install -y --no-install-recommends $*"
+}
+
 case $1 in
 # dpkg's status decides: a package removed but not purged (rc) is missing.
 rc_package_is_missing)
@@ -154,19 +171,10 @@ run-tests: apt-get update failed (status 100); trying again in 20 s (2 of 4)
 run-tests: apt-get update failed (status 100); trying again in 20 s (3 of 4)
 run-tests: apt-get update failed (status 100); trying again in 20 s (4 of 4)
 run-tests: apt-get update failed 4 times, 20 s apart (status 100)
-run-tests: apt could not fetch these indexes:
-run-tests:   http://mirror.invalid/debian-security bookworm-security/main i386 Packages (File has unexpected size \
-(374820 != 376004). Mirror sync in progress?)
-run-tests: installing from the lists that apt has
+$fetch_failed
 run-tests: once the mirror is whole, bring in what the update missed with: sudo apt-get update && sudo apt-get upgrade
 status 0
-apt-get update
-sleep 20
-apt-get update
-sleep 20
-apt-get update
-sleep 20
-apt-get update
+$updates_failing
 apt-get install -y --no-install-recommends g++ cmake make
 left in TMPDIR: " ;;
 # A mirror that recovers within the tries: nothing is left out, nothing more is said.
@@ -186,60 +194,33 @@ left in TMPDIR: " ;;
 # the second call of the run knows it without updating again.
 apt_source_left_out)
   apt_root_step 9 held build qemu | grep -v -e 'update failed' -e '^  | ' | expect "run-tests: installing g++ cmake make
-run-tests: apt could not fetch these indexes:
-run-tests:   http://mirror.invalid/debian-security bookworm-security/main i386 Packages (File has unexpected size \
-(374820 != 376004). Mirror sync in progress?)
-run-tests: installing from the lists that apt has
-run-tests: apt cannot install from those lists; once more, leaving out http://mirror.invalid/debian-security \
-bookworm-security, whose index could not be fetched, for this one install
-run-tests: installed without http://mirror.invalid/debian-security bookworm-security; once the mirror is whole, \
-bring in its updates with: sudo apt-get update && sudo apt-get upgrade
+$fetch_failed
+$left_out
 status 0
 run-tests: installing qemu-user-static gcc-multilib
-run-tests: apt cannot install from those lists; once more, leaving out http://mirror.invalid/debian-security \
-bookworm-security, whose index could not be fetched, for this one install
-run-tests: installed without http://mirror.invalid/debian-security bookworm-security; once the mirror is whole, \
-bring in its updates with: sudo apt-get update && sudo apt-get upgrade
+$left_out
 status 0
-apt-get update
-sleep 20
-apt-get update
-sleep 20
-apt-get update
-sleep 20
-apt-get update
-apt-get install -y --no-install-recommends g++ cmake make
-apt-get indextargets
-apt-get -o Dir::Etc::SourceList=/dev/null -o Dir::Etc::SourceParts=TMP -o Dir::Cache::pkgcache= \
--o Dir::Cache::srcpkgcache= install -y --no-install-recommends g++ cmake make
-apt-get install -y --no-install-recommends qemu-user-static gcc-multilib
-apt-get indextargets
-apt-get -o Dir::Etc::SourceList=/dev/null -o Dir::Etc::SourceParts=TMP -o Dir::Cache::pkgcache= \
--o Dir::Cache::srcpkgcache= install -y --no-install-recommends qemu-user-static gcc-multilib
+$updates_failing
+$(installs g++ cmake make)
+$(installs qemu-user-static gcc-multilib)
 left in TMPDIR: " ;;
-# The sources given to apt for that one install: apt's own, less the security suite, whatever its architectures.
-apt_sources_left_out)
-  apt_root_step 9 held build | grep '^  | ' | expect "  | Types: deb
+# A package that no source has: the root step stops with its own words and status 1. The sources given to
+# apt for the install that leaves a source out: apt's own, less the security suite, whatever its architectures.
+apt_package_in_no_source)
+  apt_root_step 9 nowhere build | sed -n '/once more/,$p' | expect "${left_out%%$'\n'*}
+run-tests: cannot install g++ cmake make:
+run-tests:   make: no source that apt can read has it
+run-tests:   cmake 3.25: no source that apt can read has this version
+status 1
+$updates_failing
+$(installs g++ cmake make)
+  | Types: deb
   | URIs: http://mirror.invalid/debian/
   | Suites: bookworm
   | Components: main
   | Architectures: amd64 i386
   | Trusted: yes
-  | " ;;
-# A package that no source has: the root step stops with its own words and status 1.
-apt_package_in_no_source)
-  apt_root_step 9 nowhere build | sed -n '/once more/,$p' | grep -v -e '^  | ' -e '^sleep' | uniq |
-    expect "run-tests: apt cannot install from those lists; once more, leaving out \
-http://mirror.invalid/debian-security bookworm-security, whose index could not be fetched, for this one install
-run-tests: cannot install g++ cmake make:
-run-tests:   make: no source that apt can read has it
-run-tests:   cmake 3.25: no source that apt can read has this version
-status 1
-apt-get update
-apt-get install -y --no-install-recommends g++ cmake make
-apt-get indextargets
-apt-get -o Dir::Etc::SourceList=/dev/null -o Dir::Etc::SourceParts=TMP -o Dir::Cache::pkgcache= \
--o Dir::Cache::srcpkgcache= install -y --no-install-recommends g++ cmake make
+  | 
 left in TMPDIR: " ;;
 *) echo "scripts.sh: no case $1" >&2; exit 2 ;;
 esac
