@@ -125,6 +125,19 @@ static bool paused_long_enough(const Run &run, const Road &road)
     return paused >= 0.9 * pause_of(road) * PAUSE_SECOND;
 }
 
+bool keeps_the_box(const Road &road)
+{
+    return road.out.find(UPDATED) == std::string::npos && road.out.find(ERASED) == std::string::npos;
+}
+
+std::string command_of(const Road &road)
+{
+    std::string command = "chg_4917.exe";
+    for (const std::string &arg : road.args)
+        command += " " + arg;
+    return command;
+}
+
 static void add(std::string *reasons, const std::string &reason)
 {
     *reasons += (reasons->empty() ? "" : " ; ") + reason;
@@ -156,10 +169,9 @@ Judged judge(const Run &run, const Road &road, bool as_found)
     if (!ended.empty())
         add(&judged.why, "il manque « " + ended + " »");
     // Where the road leaves the box as it was, a line that says it was changed.
-    bool keeps_the_box = road.out.find(UPDATED) == std::string::npos && road.out.find(ERASED) == std::string::npos;
     for (const std::string &change : {UPDATED, ERASED}) {
         std::string said = change.substr(0, change.find('\n'));
-        if (keeps_the_box && run.out.find(said) != std::string::npos)
+        if (keeps_the_box(road) && run.out.find(said) != std::string::npos)
             add(&judged.why, "chg_4917.exe dit avoir modifié le coffret : « " + said + " »");
     }
     size_t bytes = judged.bytes.size();

@@ -91,6 +91,8 @@ factory_box)
   WINEPATH="C:\\users\\$(id -un)\\${dir##*/}" kit "" o FTEMU_DEVICES=0 FTEMU_DEVICES=2 "" o o FTEMU_DEVICES=1 o
   expect 0 'conforme*16' conforme 16
   grep -qxF '  Description     : Coffret 4917 non configure' "$dir/out" || fail "the box is not shown"
+  [ "$(grep -A1 -xF "Le périphérique resté branché porte l'identité écrite par la recette :" "$dir/out" |
+    tail -1)" = "  Manufacturer    : TALUP" ] || fail "step 15's read is not shown before step 16"
   version=$(sed -n '1s/^.*Rapport de recette de chg_4917 //p' <<<"$report")
   emulated="Emulated device library of the chg_4917 tests, never for a technician, chg_4917 tests"
   kit_sum=$(sha256sum "$dir/recette.exe") sum=$(sha256sum "$dir/chg_4917.exe")
@@ -119,6 +121,7 @@ careless_tester)
   wrote_nothing
   refused="le testeur n'a pas confirmé que le périphérique branché est le coffret de la recette"
   has "  Coffret resté branché : n" "  Verdict : non testé ($refused : rien n'y a été écrit)" \
+    "  Verdict : non testé (sautée)" \
     "  Verdict : différent (les lettres é et à ne s'affichaient pas correctement)" ;;
 # Enter, where the kit asks whether the box may be erased: nothing is written, and the kit is incomplete.
 box_refused)
@@ -135,8 +138,8 @@ report_not_written)
   unlink_folder() { rm "$dir/link"; }
   kit "" "@unlink_folder n"
   expect 1 'conforme,non testé*15' 'incomplète ; 15 étapes non testées'
-  grep -qxF "Le rapport n'a pas pu être écrit dans $win\\link." "$dir/out" && [ -z "$(ls "$dir"/kit/*.txt 2>/dev/null)" ] ||
-    fail "a report, or no word of its absence" ;;
+  grep -qxF "Le rapport n'a pas pu être écrit dans $win\\link." "$dir/out" &&
+    [ -z "$(ls "$dir"/kit/*.txt 2>/dev/null)" ] || fail "a report, or no word of its absence" ;;
 # A program that ends before its pause, its lines ended by LF alone: the reads differ, and the kit
 # misses the lines that say how the box ends. No answer to the second question of step 14.
 short_pause)
@@ -167,12 +170,26 @@ faults)
   seconds=$(grep -A4 '^Étape 13 ' <<<"$report" | sed -nE 's/^  Durée : ([0-9]+),.*/\1/p')
   [ "$seconds" -lt 5 ] || fail "the crash held the run $seconds s"
   ! grep -A3 '^Étape 12 ' <<<"$report" | grep -q 'Code de sortie' || fail "a killed run with a code" ;;
-# A release whose READ writes the box and says nothing of it: the READ of the blank box shows it.
+# Releases whose READ changes the box and says nothing of it, before its read-back (the READ of the
+# blank box shows it) or after it: the next run finds the box changed, and that READ is an échec that
+# names its step, in the console and the report.
 read_writes)
-  cp "$build/chg_4917_read_writes.exe" "$dir/chg_4917.exe"
-  kit "" o
-  expect 1 'conforme*5,échec,différent,conforme*4,non testé*5' 'échec ; 5 étapes non testées'
-  has "  Verdict : échec (4 octets de l'enregistrement diffèrent)" ;;
+  bytes="4 octets de l'enregistrement diffèrent ; " six='conforme*5,échec,différent,conforme*4,non testé*5'
+  while IFS='|' read -r release step verdicts before was then; do
+    rm -f "$dir/box.eeprom" "$dir/out" "$dir"/recette-*.txt
+    cp "$build/chg_4917_$release.exe" "$dir/chg_4917.exe"
+    kit "" o
+    expect 1 "$verdicts" 'échec ; 5 étapes non testées'
+    why="à l'étape $step, chg_4917.exe READ a modifié le coffret : il était $was au début de l'étape $step et"
+    why+=" $then au début de l'étape $((step + 1))"
+    grep -qxF "  L'étape $step est un échec : $why" "$dir/out" || fail "$release: no word of step $step's échec"
+    has "  Verdict : échec ($before$why)"
+  done <<EOF
+read_writes|6|$six|$bytes|vierge|programmé
+read_programs|6|$six||vierge|programmé
+read_erases|1|échec*3,différent,conforme*3,échec,différent,échec,différent,non testé*5||programmé|vierge
+EOF
+  ;;
 # Without FTD2XX.dll the kit says so and runs nothing.
 no_library)
   unset WINEPATH
