@@ -45,7 +45,7 @@ static const Step STEPS[] = {
 
 static const char *const INSTRUCTIONS[] = {
     "",
-    "Débranchez le coffret, et tout autre périphérique équipé de cette puce USB. Attendez que Windows ait "
+    "Débranchez le coffret et tout autre périphérique équipé de cette puce USB. Attendez que Windows ait "
     "constaté le débranchement.",
     "Branchez le coffret et le second périphérique équipé de la même puce USB. Attendez que Windows les ait "
     "reconnus tous les deux.",
@@ -172,13 +172,14 @@ static std::string replugged_refused(const Known &box)
     if (box.replugged.find(crlf(MEMORY_IDENTITY)) == std::string::npos)
         return "le périphérique branché ne porte pas l'identité écrite par la recette : rien n'y a été écrit";
     say("Le périphérique resté branché porte l'identité écrite par la recette :\n" + what_was_read(box.replugged) +
-        "Un second coffret 4917 déjà mis à jour porterait la même : seul votre marquage les distingue.\n");
+        "Un second coffret 4917 déjà mis à jour porterait la même identité : seul votre marquage permet de les "
+        "distinguer.\n");
     if (confirmed("Sa mémoire va être effacée et réécrite.\nEst-ce bien le coffret de la recette, et non le "
                   "second périphérique ?",
                   "ne pas faire l'étape " + std::to_string(STEP_COUNT), "Coffret resté branché"))
         return "";
-    return "le testeur n'a pas confirmé que le périphérique branché est le coffret de la recette : rien n'y a été "
-           "écrit";
+    return "le testeur n'a pas confirmé que le périphérique branché était le coffret de la recette : rien n'y a "
+           "été écrit";
 }
 
 // Where this run found the box otherwise than the earlier run on it found it, and that run's road
@@ -208,7 +209,7 @@ static void do_step(size_t number, const Step &step, const std::wstring &exe, Kn
         answers += "  Étape " + std::to_string(number) + " : " + (*skipped ? "sautée" : "faite") + "\n";
     }
     if (*skipped) {
-        this_step = not_run(number, step, "sautée");
+        this_step = not_run(number, step, "étape sautée");
         return;
     }
     if (step.hands == AFTER_REPLUG) {
@@ -333,7 +334,7 @@ static int recette(void)
         say("Le rapport n'a pas pu être écrit dans " + utf8(folder) + ".\n");
         return 1;
     }
-    say("Rapport : " + utf8(written) + "\nEnvoyez ce fichier à qui vous a fourni la recette.\n");
+    say("Rapport : " + utf8(written) + "\nEnvoyez ce fichier à la personne qui vous a fourni la recette.\n");
     return conforme ? 0 : 1;
 }
 

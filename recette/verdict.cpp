@@ -81,8 +81,9 @@ static std::string failure(const Run &run)
     char status[64];
     snprintf(status, sizeof status, run.status > 0xffff ? "0x%08lx" : "%lu", run.status);
     return !run.started ? "chg_4917.exe n'a pas pu être lancé"
-           : run.killed ? "arrêté au bout de " + std::to_string(RUN_LIMIT) + " s, sans code de sortie"
-           : run.status ? std::string("s'est terminé avec le code de sortie ") + status
+           : run.killed
+               ? "chg_4917.exe a été arrêté au bout de " + std::to_string(RUN_LIMIT) + " s, sans code de sortie"
+           : run.status ? std::string("chg_4917.exe s'est terminé avec le code de sortie ") + status
                         : "";
 }
 

@@ -119,9 +119,9 @@ careless_tester)
   kit "" o "FTEMU_DEVICES=1 $TRACE" p "" n o "FTEMU_IMAGE=$win\\second.eeprom $TRACE" n
   expect 1 'conforme*11,différent,non testé,différent,conforme,non testé' 'différent ; 2 étapes non testées'
   wrote_nothing
-  refused="le testeur n'a pas confirmé que le périphérique branché est le coffret de la recette"
+  refused="le testeur n'a pas confirmé que le périphérique branché était le coffret de la recette"
   has "  Coffret resté branché : n" "  Verdict : non testé ($refused : rien n'y a été écrit)" \
-    "  Verdict : non testé (sautée)" \
+    "  Verdict : non testé (étape sautée)" \
     "  Verdict : différent (les lettres é et à ne s'affichaient pas correctement)" ;;
 # Enter, where the kit asks whether the box may be erased: nothing is written, and the kit is incomplete.
 box_refused)
@@ -160,11 +160,11 @@ faults)
   expect 1 'conforme,échec*3,conforme*2,échec*9,non testé' 'échec ; 1 étape non testée'
   wrote_nothing
   said="chg_4917.exe dit avoir modifié le coffret" erased="La memoire n est pas vierge -> effacement ok "
-  crash="  Verdict : échec (s'est terminé avec le code de sortie 0xc0000005)"
+  crash="  Verdict : échec (chg_4917.exe s'est terminé avec le code de sortie 0xc0000005)"
   has "  Octet 32 de l'enregistrement : attendu 00, obtenu 01" \
     "  Octet 47 de l'enregistrement : attendu 00, obtenu 01" \
     "  Verdict : échec ($said : « Mise a jour correctement effectuee. » ; $said : « $erased »)" \
-    "  Verdict : échec (arrêté au bout de 30 s, sans code de sortie)" \
+    "  Verdict : échec (chg_4917.exe a été arrêté au bout de 30 s, sans code de sortie)" \
     "  Verdict : échec (il manque « Manufacturer    : TALUP » ; 8 octets de l'enregistrement diffèrent)"
   [ "$(grep -cxF "$crash"$'\r' <<<"$report")" = 2 ] || fail "not two crashes"
   seconds=$(grep -A4 '^Étape 13 ' <<<"$report" | sed -nE 's/^  Durée : ([0-9]+),.*/\1/p')
