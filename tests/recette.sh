@@ -77,9 +77,10 @@ has() {  # each LINE stands whole in the report
 # No erase and no programming since the trace began.
 wrote_nothing() { ! grep -E '^FT_(EraseEE|EE_Program)' "$dir/trace" || fail "written: $(cat "$dir/trace")"; }
 TRACE="FTEMU_TRACE=$win\\trace"
-# The program updates the box of IMAGE, as it leaves the factory, outside the kit.
-updated_box() {
-  (cd "$dir" && FTEMU_IMAGE="$win\\$1" "$wine" chg_4917.exe >/dev/null 2>&1) && rm "$dir/pauses"
+# made_box IMAGE [COMMAND]: the program updates the box of IMAGE, as it leaves the factory, or runs
+# COMMAND on it, outside the kit.
+made_box() {
+  (cd "$dir" && FTEMU_IMAGE="$win\\$1" "$wine" chg_4917.exe ${2:-} >/dev/null 2>&1) && rm "$dir/pauses"
 }
 
 case $4 in
@@ -105,18 +106,19 @@ factory_box)
 # A blank box takes the blank roads, at steps 1 and 2. The window did not close by itself: every step
 # ran, one differs, and the kit is not conforme.
 blank_box)
-  (cd "$dir" && "$wine" chg_4917.exe ERASE >/dev/null 2>&1) && rm "$dir/pauses"
+  made_box box.eeprom ERASE
   kit "" o FTEMU_DEVICES=0 FTEMU_DEVICES=2 "" o n FTEMU_DEVICES=1 o
   expect 1 'conforme*13,différent,conforme*2' différent 16
   grep -qF 'La mémoire de sa puce est vierge' "$dir/out" || fail "the blank box is not shown"
   has "  Parcours attendu : read_blank_box" "  Parcours attendu : auto_blank_box" \
     "  Verdict : différent (la fenêtre ne s'est pas fermée seule au bout d'environ 5 s)" ;;
-# A device left plugged in, a step skipped, one device in its own window and the accents said wrong,
-# then a second box, updated already, left in the kit's box's place: the tester says it is not the
-# kit's box, and none of them is written to.
+# A blank device left plugged in at step 12, whose blank memory after step 11's programmed box is no
+# fault of step 11's, a step skipped, one device in its own window and the accents said wrong, then a
+# second box, updated already, left in the kit's box's place: the tester says it is not the kit's box,
+# and none of them is written to.
 careless_tester)
-  updated_box second.eeprom
-  kit "" o "FTEMU_DEVICES=1 $TRACE" p "" n o "FTEMU_IMAGE=$win\\second.eeprom $TRACE" n
+  made_box second.eeprom && made_box blank.eeprom ERASE
+  kit "" o "FTEMU_DEVICES=1 FTEMU_IMAGE=$win\\blank.eeprom $TRACE" p "" n o "FTEMU_IMAGE=$win\\second.eeprom $TRACE" n
   expect 1 'conforme*11,différent,non testé,différent,conforme,non testé' 'différent ; 2 étapes non testées'
   wrote_nothing
   refused="le testeur n'a pas confirmé que le périphérique branché était le coffret de la recette"
