@@ -45,7 +45,7 @@ static const Step STEPS[] = {
 
 static const char *const INSTRUCTIONS[] = {
     "",
-    "Débranchez le coffret, et tout autre périphérique équipé de cette puce USB. Attendez que Windows ait "
+    "Débranchez le coffret et tout autre périphérique équipé de cette puce USB. Attendez que Windows ait "
     "constaté le débranchement.",
     "Branchez le coffret et le second périphérique équipé de la même puce USB. Attendez que Windows les ait "
     "reconnus tous les deux.",
@@ -106,11 +106,11 @@ static void say_judged(const Judged &judged, const Run &run)
             std::to_string(d.line) + ", obtenue  : " + shown(d.got) + "\n");
 }
 
-static Verdict not_run(size_t number, const Step &step, const std::string &why)
+static Judged not_run(size_t number, const Step &step, const std::string &why)
 {
     say("  non testé : " + why + "\n");
     report_not_run(number, step.title, why);
-    return NON_TESTE;
+    return {NON_TESTE, why, {}, {}};
 }
 
 // What a READ showed of the device it read, for the tester to recognise it: its identity, or that it
@@ -133,6 +133,7 @@ struct Known {
     bool blank;
     std::string found;      // step 1's output
     std::string replugged;  // the output of the READ after the box was plugged in again
+    Followed followed;
 };
 
 // As found, the box is blank or programmed: its road is the one of the two that its run matches
@@ -171,17 +172,35 @@ static std::string replugged_refused(const Known &box)
     if (box.replugged.find(crlf(MEMORY_IDENTITY)) == std::string::npos)
         return "le périphérique branché ne porte pas l'identité écrite par la recette : rien n'y a été écrit";
     say("Le périphérique resté branché porte l'identité écrite par la recette :\n" + what_was_read(box.replugged) +
-        "Un second coffret 4917 déjà mis à jour porterait la même : seul votre marquage les distingue.\n");
+        "Un second coffret 4917 déjà mis à jour porterait la même identité : seul votre marquage permet de les "
+        "distinguer.\n");
     if (confirmed("Sa mémoire va être effacée et réécrite.\nEst-ce bien le coffret de la recette, et non le "
                   "second périphérique ?",
                   "ne pas faire l'étape " + std::to_string(STEP_COUNT), "Coffret resté branché"))
         return "";
-    return "le testeur n'a pas confirmé que le périphérique branché est le coffret de la recette : rien n'y a été "
-           "écrit";
+    return "le testeur n'a pas confirmé que le périphérique branché était le coffret de la recette : rien n'y a "
+           "été écrit";
 }
 
-static Verdict do_step(size_t number, const Step &step, const std::wstring &exe, Known *box, bool *skipped)
+// Where this run found the box otherwise than the earlier run on it found it, and that run's road
+// keeps the box, that run changed the box: its step becomes an échec, in the report and the table too.
+static void follow(Known *box, size_t number, bool hands, const Road &road, const Run &run, Judged *judged)
 {
+    size_t earlier = box->followed.step;
+    std::string changed = follow_the_box(&box->followed, number, hands, road, run);
+    if (changed.empty())
+        return;
+    Judged &that = judged[earlier - 1];
+    that.verdict = ECHEC;
+    that.why += (that.why.empty() ? "" : " ; ") + changed;
+    say("  L'étape " + std::to_string(earlier) + " est un échec : " + changed + "\n");
+    report_verdict(earlier, that);
+}
+
+// Runs the step and judges it, as judged[number - 1]; an earlier step may be judged again.
+static void do_step(size_t number, const Step &step, const std::wstring &exe, Known *box, bool *skipped, Judged *judged)
+{
+    Judged &this_step = judged[number - 1];
     say("\nÉtape " + std::to_string(number) + "/" + std::to_string(STEP_COUNT) + " : " + step.title + "\n");
     bool hands = step.hands != NO_HANDS && step.hands != AFTER_REPLUG;
     if (hands) {
@@ -189,32 +208,35 @@ static Verdict do_step(size_t number, const Step &step, const std::wstring &exe,
         *skipped = !go_ahead("Entrée : faire l'étape ; p : la sauter");
         answers += "  Étape " + std::to_string(number) + " : " + (*skipped ? "sautée" : "faite") + "\n";
     }
-    if (*skipped)
-        return not_run(number, step, "sautée");
+    if (*skipped) {
+        this_step = not_run(number, step, "étape sautée");
+        return;
+    }
     if (step.hands == AFTER_REPLUG) {
         std::string refused = replugged_refused(*box);
-        if (!refused.empty())
-            return not_run(number, step, refused);
+        if (!refused.empty()) {
+            this_step = not_run(number, step, refused);
+            return;
+        }
     }
     const Road *road = &road_named(step.road_if_blank && box->blank ? step.road_if_blank : step.road);
     bool own_console = step.hands == OWN_CONSOLE;
     Run run = run_program(exe, road->args, own_console);
-    Judged judged;
     if (own_console) {
         int accents = yes_no("Dans son message, les lettres é et à s'affichaient-elles correctement ?");
         int closed = yes_no("La fenêtre s'est-elle fermée seule, au bout d'environ 5 s ?");
-        judged = judge_by_eye(run, accents, closed);
+        this_step = judge_by_eye(run, accents, closed);
     } else if (number == 1) {
-        judged = judge_as_found(run, step, &road, box);
+        this_step = judge_as_found(run, step, &road, box);
         box->found = run.out;
     } else {
-        judged = judge(run, *road, false);
+        this_step = judge(run, *road, false);
     }
     if (step.hands == REPLUG)
         box->replugged = run.out;
-    say_judged(judged, run);
-    report_step(number, step.title, *road, own_console, run, judged);
-    return judged.verdict;
+    say_judged(this_step, run);
+    report_step(number, step.title, *road, own_console, run, this_step);
+    follow(box, number, hands, *road, run, judged);
 }
 
 // Padded to width characters, not bytes.
@@ -227,13 +249,13 @@ static std::string padded(const std::string &text, size_t width)
 }
 
 // The last line: conforme only when every step ran and is conforme.
-static std::string overall(const Verdict *verdicts, bool *conforme)
+static std::string overall(const Judged *judged, bool *conforme)
 {
     Verdict worst = CONFORME;
     size_t untested = 0;
     for (size_t i = 0; i < STEP_COUNT; i++) {
-        untested += verdicts[i] == NON_TESTE;
-        worst = verdicts[i] != NON_TESTE && verdicts[i] > worst ? verdicts[i] : worst;
+        untested += judged[i].verdict == NON_TESTE;
+        worst = judged[i].verdict != NON_TESTE && judged[i].verdict > worst ? judged[i].verdict : worst;
     }
     *conforme = worst == CONFORME && !untested;
     std::string line = "Recette : ";
@@ -285,8 +307,8 @@ static int recette(void)
         return 1;
     }
     report_begin(facts);
-    Verdict verdicts[STEP_COUNT];
-    Known box = {false, "", ""};
+    Judged judged[STEP_COUNT];
+    Known box = {false, "", "", {0, "", NOT_REACHED}};
     bool skipped = false;
     std::string stopped;
     for (size_t i = 0; i < STEP_COUNT; i++) {
@@ -295,21 +317,24 @@ static int recette(void)
             if (!stopped.empty())
                 report_stopped(stopped);
         }
-        verdicts[i] = stopped.empty() ? do_step(i + 1, STEPS[i], exe, &box, &skipped) : NON_TESTE;
+        if (stopped.empty())
+            do_step(i + 1, STEPS[i], exe, &box, &skipped, judged);
+        else
+            judged[i] = {NON_TESTE, stopped, {}, {}};
     }
     std::string table = "\nRésultat de la recette\n";
     for (size_t i = 0; i < STEP_COUNT; i++)
         table += padded((i < 9 ? " " : "") + std::to_string(i + 1) + ". " + STEPS[i].title, 58) +
-                 verdict_name(verdicts[i]) + "\n";
+                 verdict_name(judged[i].verdict) + "\n";
     bool conforme;
-    table += overall(verdicts, &conforme);
+    table += overall(judged, &conforme);
     say(table);
     std::wstring written = write_report(folder, answers, table);
     if (written.empty()) {
         say("Le rapport n'a pas pu être écrit dans " + utf8(folder) + ".\n");
         return 1;
     }
-    say("Rapport : " + utf8(written) + "\nEnvoyez ce fichier à qui vous a fourni la recette.\n");
+    say("Rapport : " + utf8(written) + "\nEnvoyez ce fichier à la personne qui vous a fourni la recette.\n");
     return conforme ? 0 : 1;
 }
 

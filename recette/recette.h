@@ -76,9 +76,26 @@ const char *verdict_name(Verdict verdict);
 // extension fields always are. échec: the box does not end as the road says; différent: it does,
 // and the text or the pause differs.
 Judged judge(const Run &run, const Road &road, bool as_found);
+// Where the road changes nothing on the box: a READ, the unknown argument, no box, two devices.
+bool keeps_the_box(const Road &road);
+std::string command_of(const Road &road);  // "chg_4917.exe READ"
 // A run in a console of its own, judged by the tester: 1 yes, 0 no, -1 no answer. A no is différent
 // whatever the other answer.
 Judged judge_by_eye(const Run &run, int accents_right, int closed_after_5_s);
+
+// The box followed from run to run. Each run that reached the box tells by its probe whether the
+// box was blank when it began. Where a run on the box follows, with no hands step between them, one
+// whose road keeps the box, it must find the box as that one did; otherwise that one changed it.
+enum Found { NOT_REACHED, FOUND_BLANK, FOUND_PROGRAMMED };
+Found found_by_probe(const std::string &out);
+struct Followed {
+    size_t step;  // the last run on the box whose road keeps it; 0 where there is none to compare with
+    std::string command;
+    Found found;
+};
+// Called for each step run, in order: where this run found the box changed, the reason of the échec
+// of the run that changed it, box->step before the call; otherwise "".
+std::string follow_the_box(Followed *box, size_t step, bool after_hands, const Road &road, const Run &run);
 
 // The report, made as the kit goes and written at its end beside recette.exe.
 // The facts of the report's top, which the kit also shows at its start.
@@ -86,6 +103,8 @@ std::string facts_of(const std::wstring &kit, const std::wstring &exe, const std
 void report_begin(const std::string &facts);
 void report_step(size_t number, const char *title, const Road &road, bool own_console, const Run &run,
                  const Judged &judged);
+// The verdict of a step already reported, judged again.
+void report_verdict(size_t number, const Judged &judged);
 void report_not_run(size_t number, const char *title, const std::string &why);
 void report_stopped(const std::string &why);
 // Adds the tester's answers and the table of verdicts, and writes the file: its path, or "" where it

@@ -74,12 +74,10 @@ static std::string differences_text(const Judged &judged)
     return text;
 }
 
-static std::string command_of(const Road &road)
+static std::string verdict_line(const Judged &judged)
 {
-    std::string command = "chg_4917.exe";
-    for (const std::string &arg : road.args)
-        command += " " + arg;
-    return command;
+    return "  Verdict : " + std::string(verdict_name(judged.verdict)) +
+           (judged.why.empty() ? "" : " (" + judged.why + ")") + "\n";
 }
 
 void report_step(size_t number, const char *title, const Road &road, bool own_console, const Run &run,
@@ -89,8 +87,7 @@ void report_step(size_t number, const char *title, const Road &road, bool own_co
               (own_console ? " (dans sa propre fenêtre)" : "") + "\n  Parcours attendu : " + road.name + "\n";
     if (run.started && !run.killed)
         report += "  Code de sortie : " + std::to_string(run.status) + "\n";
-    report += "  Durée : " + seconds_text(run.seconds) + "\n  Verdict : " + verdict_name(judged.verdict) +
-              (judged.why.empty() ? "" : " (" + judged.why + ")") + "\n";
+    report += "  Durée : " + seconds_text(run.seconds) + "\n" + verdict_line(judged);
     if (own_console) {
         report += "  Sortie : dans sa propre fenêtre, lue par le testeur\n";
     } else {
@@ -99,6 +96,13 @@ void report_step(size_t number, const char *title, const Road &road, bool own_co
             report += "    | " + shown(line) + "\n";
     }
     report += differences_text(judged);
+}
+
+void report_verdict(size_t number, const Judged &judged)
+{
+    size_t block = report.find("\nÉtape " + std::to_string(number) + " : ");
+    size_t at = report.find("\n  Verdict : ", block) + 1, end = report.find('\n', at) + 1;
+    report.replace(at, end - at, verdict_line(judged));
 }
 
 void report_not_run(size_t number, const char *title, const std::string &why)

@@ -81,8 +81,9 @@ static std::string failure(const Run &run)
     char status[64];
     snprintf(status, sizeof status, run.status > 0xffff ? "0x%08lx" : "%lu", run.status);
     return !run.started ? "chg_4917.exe n'a pas pu être lancé"
-           : run.killed ? "arrêté au bout de " + std::to_string(RUN_LIMIT) + " s, sans code de sortie"
-           : run.status ? std::string("s'est terminé avec le code de sortie ") + status
+           : run.killed
+               ? "chg_4917.exe a été arrêté au bout de " + std::to_string(RUN_LIMIT) + " s, sans code de sortie"
+           : run.status ? std::string("chg_4917.exe s'est terminé avec le code de sortie ") + status
                         : "";
 }
 
@@ -125,6 +126,19 @@ static bool paused_long_enough(const Run &run, const Road &road)
     return paused >= 0.9 * pause_of(road) * PAUSE_SECOND;
 }
 
+bool keeps_the_box(const Road &road)
+{
+    return road.out.find(UPDATED) == std::string::npos && road.out.find(ERASED) == std::string::npos;
+}
+
+std::string command_of(const Road &road)
+{
+    std::string command = "chg_4917.exe";
+    for (const std::string &arg : road.args)
+        command += " " + arg;
+    return command;
+}
+
 static void add(std::string *reasons, const std::string &reason)
 {
     *reasons += (reasons->empty() ? "" : " ; ") + reason;
@@ -156,10 +170,9 @@ Judged judge(const Run &run, const Road &road, bool as_found)
     if (!ended.empty())
         add(&judged.why, "il manque « " + ended + " »");
     // Where the road leaves the box as it was, a line that says it was changed.
-    bool keeps_the_box = road.out.find(UPDATED) == std::string::npos && road.out.find(ERASED) == std::string::npos;
     for (const std::string &change : {UPDATED, ERASED}) {
         std::string said = change.substr(0, change.find('\n'));
-        if (keeps_the_box && run.out.find(said) != std::string::npos)
+        if (keeps_the_box(road) && run.out.find(said) != std::string::npos)
             add(&judged.why, "chg_4917.exe dit avoir modifié le coffret : « " + said + " »");
     }
     size_t bytes = judged.bytes.size();

@@ -77,9 +77,10 @@ has() {  # each LINE stands whole in the report
 # No erase and no programming since the trace began.
 wrote_nothing() { ! grep -E '^FT_(EraseEE|EE_Program)' "$dir/trace" || fail "written: $(cat "$dir/trace")"; }
 TRACE="FTEMU_TRACE=$win\\trace"
-# The program updates the box of IMAGE, as it leaves the factory, outside the kit.
-updated_box() {
-  (cd "$dir" && FTEMU_IMAGE="$win\\$1" "$wine" chg_4917.exe >/dev/null 2>&1) && rm "$dir/pauses"
+# made_box IMAGE [COMMAND]: the program updates the box of IMAGE, as it leaves the factory, or runs
+# COMMAND on it, outside the kit.
+made_box() {
+  (cd "$dir" && FTEMU_IMAGE="$win\\$1" "$wine" chg_4917.exe ${2:-} >/dev/null 2>&1) && rm "$dir/pauses"
 }
 
 case $4 in
@@ -91,6 +92,8 @@ factory_box)
   WINEPATH="C:\\users\\$(id -un)\\${dir##*/}" kit "" o FTEMU_DEVICES=0 FTEMU_DEVICES=2 "" o o FTEMU_DEVICES=1 o
   expect 0 'conforme*16' conforme 16
   grep -qxF '  Description     : Coffret 4917 non configure' "$dir/out" || fail "the box is not shown"
+  [ "$(grep -A1 -xF "Le périphérique resté branché porte l'identité écrite par la recette :" "$dir/out" |
+    tail -1)" = "  Manufacturer    : TALUP" ] || fail "step 15's read is not shown before step 16"
   version=$(sed -n '1s/^.*Rapport de recette de chg_4917 //p' <<<"$report")
   emulated="Emulated device library of the chg_4917 tests, never for a technician, chg_4917 tests"
   kit_sum=$(sha256sum "$dir/recette.exe") sum=$(sha256sum "$dir/chg_4917.exe")
@@ -103,22 +106,24 @@ factory_box)
 # A blank box takes the blank roads, at steps 1 and 2. The window did not close by itself: every step
 # ran, one differs, and the kit is not conforme.
 blank_box)
-  (cd "$dir" && "$wine" chg_4917.exe ERASE >/dev/null 2>&1) && rm "$dir/pauses"
+  made_box box.eeprom ERASE
   kit "" o FTEMU_DEVICES=0 FTEMU_DEVICES=2 "" o n FTEMU_DEVICES=1 o
   expect 1 'conforme*13,différent,conforme*2' différent 16
   grep -qF 'La mémoire de sa puce est vierge' "$dir/out" || fail "the blank box is not shown"
   has "  Parcours attendu : read_blank_box" "  Parcours attendu : auto_blank_box" \
     "  Verdict : différent (la fenêtre ne s'est pas fermée seule au bout d'environ 5 s)" ;;
-# A device left plugged in, a step skipped, one device in its own window and the accents said wrong,
-# then a second box, updated already, left in the kit's box's place: the tester says it is not the
-# kit's box, and none of them is written to.
+# A blank device left plugged in at step 12, whose blank memory after step 11's programmed box is no
+# fault of step 11's, a step skipped, one device in its own window and the accents said wrong, then a
+# second box, updated already, left in the kit's box's place: the tester says it is not the kit's box,
+# and none of them is written to.
 careless_tester)
-  updated_box second.eeprom
-  kit "" o "FTEMU_DEVICES=1 $TRACE" p "" n o "FTEMU_IMAGE=$win\\second.eeprom $TRACE" n
+  made_box second.eeprom && made_box blank.eeprom ERASE
+  kit "" o "FTEMU_DEVICES=1 FTEMU_IMAGE=$win\\blank.eeprom $TRACE" p "" n o "FTEMU_IMAGE=$win\\second.eeprom $TRACE" n
   expect 1 'conforme*11,différent,non testé,différent,conforme,non testé' 'différent ; 2 étapes non testées'
   wrote_nothing
-  refused="le testeur n'a pas confirmé que le périphérique branché est le coffret de la recette"
+  refused="le testeur n'a pas confirmé que le périphérique branché était le coffret de la recette"
   has "  Coffret resté branché : n" "  Verdict : non testé ($refused : rien n'y a été écrit)" \
+    "  Verdict : non testé (étape sautée)" \
     "  Verdict : différent (les lettres é et à ne s'affichaient pas correctement)" ;;
 # Enter, where the kit asks whether the box may be erased: nothing is written, and the kit is incomplete.
 box_refused)
@@ -135,8 +140,8 @@ report_not_written)
   unlink_folder() { rm "$dir/link"; }
   kit "" "@unlink_folder n"
   expect 1 'conforme,non testé*15' 'incomplète ; 15 étapes non testées'
-  grep -qxF "Le rapport n'a pas pu être écrit dans $win\\link." "$dir/out" && [ -z "$(ls "$dir"/kit/*.txt 2>/dev/null)" ] ||
-    fail "a report, or no word of its absence" ;;
+  grep -qxF "Le rapport n'a pas pu être écrit dans $win\\link." "$dir/out" &&
+    [ -z "$(ls "$dir"/kit/*.txt 2>/dev/null)" ] || fail "a report, or no word of its absence" ;;
 # A program that ends before its pause, its lines ended by LF alone: the reads differ, and the kit
 # misses the lines that say how the box ends. No answer to the second question of step 14.
 short_pause)
@@ -157,22 +162,36 @@ faults)
   expect 1 'conforme,échec*3,conforme*2,échec*9,non testé' 'échec ; 1 étape non testée'
   wrote_nothing
   said="chg_4917.exe dit avoir modifié le coffret" erased="La memoire n est pas vierge -> effacement ok "
-  crash="  Verdict : échec (s'est terminé avec le code de sortie 0xc0000005)"
+  crash="  Verdict : échec (chg_4917.exe s'est terminé avec le code de sortie 0xc0000005)"
   has "  Octet 32 de l'enregistrement : attendu 00, obtenu 01" \
     "  Octet 47 de l'enregistrement : attendu 00, obtenu 01" \
     "  Verdict : échec ($said : « Mise a jour correctement effectuee. » ; $said : « $erased »)" \
-    "  Verdict : échec (arrêté au bout de 30 s, sans code de sortie)" \
+    "  Verdict : échec (chg_4917.exe a été arrêté au bout de 30 s, sans code de sortie)" \
     "  Verdict : échec (il manque « Manufacturer    : TALUP » ; 8 octets de l'enregistrement diffèrent)"
   [ "$(grep -cxF "$crash"$'\r' <<<"$report")" = 2 ] || fail "not two crashes"
   seconds=$(grep -A4 '^Étape 13 ' <<<"$report" | sed -nE 's/^  Durée : ([0-9]+),.*/\1/p')
   [ "$seconds" -lt 5 ] || fail "the crash held the run $seconds s"
   ! grep -A3 '^Étape 12 ' <<<"$report" | grep -q 'Code de sortie' || fail "a killed run with a code" ;;
-# A release whose READ writes the box and says nothing of it: the READ of the blank box shows it.
+# Releases whose READ changes the box and says nothing of it, before its read-back (the READ of the
+# blank box shows it) or after it: the next run finds the box changed, and that READ is an échec that
+# names its step, in the console and the report.
 read_writes)
-  cp "$build/chg_4917_read_writes.exe" "$dir/chg_4917.exe"
-  kit "" o
-  expect 1 'conforme*5,échec,différent,conforme*4,non testé*5' 'échec ; 5 étapes non testées'
-  has "  Verdict : échec (4 octets de l'enregistrement diffèrent)" ;;
+  bytes="4 octets de l'enregistrement diffèrent ; " six='conforme*5,échec,différent,conforme*4,non testé*5'
+  while IFS='|' read -r release step verdicts before was then; do
+    rm -f "$dir/box.eeprom" "$dir/out" "$dir"/recette-*.txt
+    cp "$build/chg_4917_$release.exe" "$dir/chg_4917.exe"
+    kit "" o
+    expect 1 "$verdicts" 'échec ; 5 étapes non testées'
+    why="à l'étape $step, chg_4917.exe READ a modifié le coffret : il était $was au début de l'étape $step et"
+    why+=" $then au début de l'étape $((step + 1))"
+    grep -qxF "  L'étape $step est un échec : $why" "$dir/out" || fail "$release: no word of step $step's échec"
+    has "  Verdict : échec ($before$why)"
+  done <<EOF
+read_writes|6|$six|$bytes|vierge|programmé
+read_programs|6|$six||vierge|programmé
+read_erases|1|échec*3,différent,conforme*3,échec,différent,échec,différent,non testé*5||programmé|vierge
+EOF
+  ;;
 # Without FTD2XX.dll the kit says so and runs nothing.
 no_library)
   unset WINEPATH

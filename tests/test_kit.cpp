@@ -60,6 +60,42 @@ TEST(KitVerdict, OwnConsoleByTheRunThenTheAnswers)
     }
 }
 
+struct TwoRuns {
+    const char *earlier;            // step 6's road, which its run takes
+    bool hands;                     // before step 7
+    const char *later, *later_ran;  // step 7's road, and the road its run took on the box
+    const char *command, *was;      // step 6's échec: its command, and the box as it found it; none where ""
+};
+
+// The next run on the box, with no hands before it, must find the box as a READ or the unknown
+// argument found it; after an erase or a write, a box found otherwise is judged as the road says.
+TEST(KitFollow, ARunThatKeepsTheBoxLeavesItAsItFoundIt)
+{
+    const TwoRuns cases[] = {
+        {"read_blank_box", false, "auto_blank_box", "auto_programmed_box", "READ", "vierge"},
+        {"read_after_update", false, "erase_updated_box", "erase_blank_box", "READ", "programmé"},
+        {"unknown_argument", false, "read_after_update", "read_blank_box", "Read", "programmé"},
+        {"unknown_argument", true, "read_no_device", "read_blank_box", "", ""},
+        {"read_blank_box", false, "auto_blank_box", "auto_blank_box", "", ""},
+        {"read_after_update", false, "erase_updated_box", "read_two_devices", "", ""},
+        {"erase_updated_box", false, "erase_blank_box", "erase_blank_box", "", ""},
+        {"erase_blank_box", false, "read_blank_box", "read_after_update", "", ""},
+        {"auto_blank_box", false, "read_after_update", "read_after_update", "", ""},
+    };
+    for (const TwoRuns &c : cases) {
+        Followed box = {0, "", NOT_REACHED};
+        Road earlier = road_named(c.earlier), later = road_named(c.later);
+        ASSERT_EQ(follow_the_box(&box, 6, false, earlier, run_of(earlier, 5, 5)), "");
+        std::string was = c.was, then = was == "vierge" ? "programmé" : "vierge";
+        std::string changed = "à l'étape 6, chg_4917.exe " + std::string(c.command) +
+                              " a modifié le coffret : il était " + was + " au début de l'étape 6 et " + then +
+                              " au début de l'étape 7";
+        EXPECT_EQ(follow_the_box(&box, 7, c.hands, later, run_of(road_named(c.later_ran), 5, 5)),
+                  *c.command ? changed : "")
+            << c.earlier << " " << c.hands << " " << c.later_ran;
+    }
+}
+
 // Windows-1252 to UTF-8, for the letters the program prints: from 0xa0 on they are Latin-1's.
 static std::string utf8_of(const std::string &bytes)
 {
